@@ -1,0 +1,181 @@
+#include "app/commands.h"
+
+#include "resources/ids.h"
+#include "resources/texts.h"
+
+namespace tellurix {
+
+namespace {
+
+struct Route {
+  int id;
+  Command command;
+};
+
+// Twin entries of the two menus run the same command as their first; the
+// service entries run the command of the matching button.
+constexpr Route kRoutes[] = {
+    {ids::starta, Command::StartApache},
+    {ids::astart, Command::StartApache},
+    {ids::astart2, Command::StartApache},
+    {ids::stopa, Command::StopApache},
+    {ids::astop, Command::StopApache},
+    {ids::astop2, Command::StopApache},
+    {ids::restaraCom, Command::RestartApache},
+    {ids::restarta, Command::RestartApache},
+    {ids::restarta2, Command::RestartApache},
+    {ids::startm, Command::StartMySQL},
+    {ids::mstart, Command::StartMySQL},
+    {ids::mstart2, Command::StartMySQL},
+    {ids::stopm, Command::StopMySQL},
+    {ids::mstop, Command::StopMySQL},
+    {ids::mstop2, Command::StopMySQL},
+    {ids::restartmCom, Command::RestartMySQL},
+    {ids::restartm, Command::RestartMySQL},
+    {ids::restartm2, Command::RestartMySQL},
+    {ids::Command1, Command::ShowFileMenu},
+    {ids::hideme, Command::HideMe},
+    {ids::showme, Command::ShowMe},
+    {ids::quit, Command::Quit},
+    {ids::quit3, Command::Quit},
+    {ids::phpset, Command::PhpSettings},
+    {ids::phpset2, Command::PhpSettings},
+    {ids::apcheset, Command::ApacheSettings},
+    {ids::apcheset2, Command::ApacheSettings},
+    {ids::mysqlset, Command::MySQLSettings},
+    {ids::mysqlset2, Command::MySQLSettings},
+    {ids::zhanCom, Command::SiteManager},
+    {ids::zhan1, Command::SiteManager},
+    {ids::zhan2, Command::SiteManager},
+    {ids::about, Command::About},
+    {ids::about2, Command::About},
+    {ids::phpini, Command::EditPhpIni},
+    {ids::phpini2, Command::EditPhpIni},
+    {ids::httpdconf, Command::EditHttpdConf},
+    {ids::httpdconf2, Command::EditHttpdConf},
+    {ids::mysqlini, Command::EditMySQLIni},
+    {ids::mysqlini2, Command::EditMySQLIni},
+    {ids::phpmyadmininc, Command::EditPhpMyAdminInc},
+    {ids::phpmyadmininc2, Command::EditPhpMyAdminInc},
+    {ids::wwwroot, Command::OpenWwwRoot},
+    {ids::wwwroot2, Command::OpenWwwRoot},
+    {ids::mysqldata, Command::OpenMySQLData},
+    {ids::mysqldata2, Command::OpenMySQLData},
+    {ids::apachelog, Command::OpenApacheLog},
+    {ids::mysqlconsole, Command::MySQLConsole},
+    {ids::mysqlconsole2, Command::MySQLConsole},
+    {ids::servicecontrol, Command::ServiceControl},
+    {ids::servicecontrol2, Command::ServiceControl},
+    {ids::homepage, Command::HomePage},
+    {ids::homepage2, Command::HomePage},
+    {ids::phpmyadmin, Command::PhpMyAdmin},
+    {ids::phpmyadmin2, Command::PhpMyAdmin},
+    {ids::phpinfo, Command::PhpInfo},
+    {ids::update, Command::Update},
+};
+
+using K = MenuNode::Kind;
+
+MenuNode Item(std::string_view name, std::string_view caption, int id) {
+  return {K::Command, name, caption, id, {}};
+}
+MenuNode Separator(std::string_view name) { return {K::Separator, name, "-", 0, {}}; }
+MenuNode Submenu(std::string_view name, std::string_view caption, std::vector<MenuNode> children) {
+  return {K::Submenu, name, caption, 0, std::move(children)};
+}
+
+MenuNode MakeFileMenu() {
+  using namespace text;
+  return Submenu(
+      "file", "file",
+      {
+          Item("phpset", kMenuPhpSet, ids::phpset),
+          Item("apcheset", kMenuApacheSet, ids::apcheset),
+          Item("mysqlset", kMenuMySQLSet, ids::mysqlset),
+          Submenu("configfile", kMenuConfigFile,
+                  {Item("phpini", kMenuPhpIni, ids::phpini),
+                   Item("httpdconf", kMenuHttpdConf, ids::httpdconf),
+                   Item("mysqlini", kMenuMySQLIni, ids::mysqlini),
+                   Item("phpmyadmininc", kMenuPhpMyAdminInc, ids::phpmyadmininc)}),
+          Separator("sdaf"),
+          Submenu("apacheservice", kMenuApacheService,
+                  {Item("astart", kStart, ids::astart), Item("astop", kStop, ids::astop),
+                   Item("restarta", kRestart, ids::restarta)}),
+          Submenu("mysqlservice", kMenuMySQLService,
+                  {Item("mstart", kStart, ids::mstart), Item("mstop", kStop, ids::mstop),
+                   Item("restartm", kRestart, ids::restartm)}),
+          Item("servicecontrol", kMenuServiceControl, ids::servicecontrol),
+          Item("zhan2", kSiteManager, ids::zhan2),
+          Separator("sa"),
+          Item("phpmyadmin", kMenuPhpMyAdmin, ids::phpmyadmin),
+          Item("mysqlconsole", kMenuMySQLConsole, ids::mysqlconsole),
+          Item("homepage", kMenuHomePage, ids::homepage),
+          Item("wwwroot", kMenuWwwRoot, ids::wwwroot),
+          Item("mysqldata", kMenuMySQLData, ids::mysqldata),
+          Item("apachelog", kMenuApacheLog, ids::apachelog),
+          Separator("dsaf"),
+          Item("update", kMenuUpdate, ids::update),
+          Item("about", kMenuAboutFile, ids::about),
+          Separator("sdffd"),
+          Item("hideme", kMenuHideMe, ids::hideme),
+          Item("quit", kMenuQuitFile, ids::quit),
+      });
+}
+
+MenuNode MakeFilezMenu() {
+  using namespace text;
+  return Submenu(
+      "filez", "filez",
+      {
+          Item("homepage2", kMenuHomePage, ids::homepage2),
+          Item("phpinfo", kMenuPhpInfo, ids::phpinfo),
+          Item("wwwroot2", kMenuWwwRoot, ids::wwwroot2),
+          Separator("dsg"),
+          Item("mysqldata2", kMenuMySQLData, ids::mysqldata2),
+          Item("mysqlconsole2", kMenuMySQLConsole, ids::mysqlconsole2),
+          Item("phpmyadmin2", kMenuPhpMyAdmin, ids::phpmyadmin2),
+          Separator("sdf"),
+          Item("servicecontrol2", kMenuServiceControl, ids::servicecontrol2),
+          Submenu("mysqlservice2", kMenuMySQLService,
+                  {Item("mstart2", kStart, ids::mstart2), Item("mstop2", kStop, ids::mstop2),
+                   Item("restartm2", kRestart, ids::restartm2)}),
+          Submenu("apacheservice2", kMenuApacheService,
+                  {Item("astart2", kStart, ids::astart2), Item("astop2", kStop, ids::astop2),
+                   Item("restarta2", kRestart, ids::restarta2)}),
+          Separator("dsfdfg"),
+          Item("zhan1", kSiteManager, ids::zhan1),
+          Submenu("configfile2", kMenuConfigFile,
+                  {Item("phpini2", kMenuPhpIni, ids::phpini2),
+                   Item("httpdconf2", kMenuHttpdConf, ids::httpdconf2),
+                   Item("mysqlini2", kMenuMySQLIni, ids::mysqlini2),
+                   Item("phpmyadmininc2", kMenuPhpMyAdminInc, ids::phpmyadmininc2)}),
+          Item("mysqlset2", kMenuMySQLSet, ids::mysqlset2),
+          Item("apcheset2", kMenuApacheSet, ids::apcheset2),
+          Item("phpset2", kMenuPhpSet, ids::phpset2),
+          Separator("dsf"),
+          Item("about2", kMenuAboutFilez, ids::about2),
+          Item("showme", kMenuShowMe, ids::showme),
+          Item("quit3", kMenuQuitFilez, ids::quit3),
+      });
+}
+
+}  // namespace
+
+std::optional<Command> CommandFor(int id) {
+  for (const Route& route : kRoutes) {
+    if (route.id == id) return route.command;
+  }
+  return std::nullopt;
+}
+
+const MenuNode& FileMenu() {
+  static const MenuNode menu = MakeFileMenu();
+  return menu;
+}
+
+const MenuNode& FilezMenu() {
+  static const MenuNode menu = MakeFilezMenu();
+  return menu;
+}
+
+}  // namespace tellurix

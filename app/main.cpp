@@ -1,0 +1,47 @@
+// Program entry: one instance, one main window, one message loop.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "app/main_window.h"
+#include "app/win32_handles.h"
+#include "app/win32_text.h"
+#include "resources/texts.h"
+
+namespace {
+
+enum ExitCode : int {
+  kExitNormal = 0,
+  kExitNoWindow = 1,
+  kExitAlreadyRunning = 2,
+};
+
+// Names the one running control panel; the session-local namespace lets each
+// logged-on user have their own.
+constexpr wchar_t kInstanceMutexName[] = L"Local\\TellurixAdmin.SingleInstance";
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  tellurix::UniqueKernelHandle instanceMutex(CreateMutexW(nullptr, FALSE, kInstanceMutexName));
+  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    tellurix::ShowMessage(nullptr, text::kAlreadyRunning);
+    return kExitAlreadyRunning;
+  }
+
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+
+  tellurix::MainWindow window;
+  if (!window.Create(instance)) {
+    tellurix::ShowMessage(nullptr, text::kNoMainWindow);
+    return kExitNoWindow;
+  }
+
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (IsDialogMessageW(window.hwnd(), &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return static_cast<int>(message.wParam);
+}

@@ -1,0 +1,37 @@
+// The controls of the main window: kind, caption and place, in pixels at 96 DPI.
+// The Win32 layer creates them in this order and scales every number by the
+// system DPI.
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+namespace tellurix {
+
+struct Rect {
+  int left, top, width, height;
+};
+
+struct ControlLayout {
+  enum class Kind { Frame, Label, StatusMark, Button, List };
+  int id;
+  Kind kind;
+  std::string_view caption;
+  int container;  // id of the frame it sits in; 0 for the window itself
+  Rect place;     // relative to the container
+};
+
+// Client area of the main window at 96 DPI.
+inline constexpr int kMainClientWidth = 337;
+inline constexpr int kMainClientHeight = 285;
+
+// Frames first, so that the controls inside them are above them in Z order.
+const std::vector<ControlLayout>& MainWindowControls();
+
+// A control's rectangle in the window's client area (containers resolved).
+Rect ClientRect(const ControlLayout& control);
+
+// A length at 96 DPI scaled to `dpi`, rounded to the nearest pixel.
+int ScaleForDpi(int pixels, int dpi);
+
+}  // namespace tellurix

@@ -1,0 +1,393 @@
+#include "app/main_window.h"
+
+#include <commctrl.h>
+
+#include "app/main_layout.h"
+#include "app/win32_text.h"
+#include "core/process_probe.h"
+#include "resources/ids.h"
+#include "resources/resource.h"
+#include "resources/texts.h"
+
+namespace tellurix {
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"TellurixAdminForm1";
+
+// Timers of the main window. Restart waits use kRestartTimerBase + ticket.
+constexpr UINT_PTR kTimer1 = 1;
+constexpr UINT kTimer1Interval = 1000;
+constexpr UINT_PTR kTrayRetryTimer = 2;
+constexpr UINT kTrayRetryInterval = 1000;
+// After this many failed attempts to add the icon the window is shown, so that the
+// user is never left without a way in.
+constexpr int kTrayRetriesBeforeShowing = 5;
+constexpr UINT_PTR kRestartTimerBase = 0x10000;
+
+// The tray icon reports through the mouse-move message, as the window's
+// long-standing record does.
+constexpr UINT kTrayCallbackMessage = WM_MOUSEMOVE;
+
+int IndexOf(Server server) { return server == Server::Apache ? 0 : 1; }
+
+HMENU BuildMenu(const MenuNode& node) {
+  HMENU menu = CreatePopupMenu();
+  for (const MenuNode& child : node.children) {
+    switch (child.kind) {
+      case MenuNode::Kind::Command:
+        AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(child.id), Widen(child.caption).c_str());
+        break;
+      case MenuNode::Kind::Submenu:
+        AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(BuildMenu(child)), Widen(child.caption).c_str());
+        break;
+      case MenuNode::Kind::Separator:
+        AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        break;
+    }
+  }
+  return menu;
+}
+
+HFONT CreateMessageFont() {
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof(metrics);
+  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) return nullptr;
+  return CreateFontIndirectW(&metrics.lfMessageFont);
+}
+
+void SetEnabled(HWND control, bool enabled) {
+  if ((IsWindowEnabled(control) != FALSE) != enabled) EnableWindow(control, enabled);
+}
+
+}  // namespace
+
+bool MainWindow::Create(HINSTANCE instance) {
+  HDC screen = GetDC(nullptr);
+  dpi_ = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+
+  bigIcon_.reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_TELLURIX), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0)));
+  smallIcon_.reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_TELLURIX), IMAGE_ICON,
+                                                 GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0)));
+
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.lpfnWndProc = WindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = bigIcon_.get();
+  windowClass.hIconSm = smallIcon_.get();
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = kClassName;
+  if (!RegisterClassExW(&windowClass)) return false;
+
+  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+  const DWORD exStyle = WS_EX_CONTROLPARENT;
+  RECT frame = {0, 0, ScaleForDpi(kMainClientWidth, dpi_), ScaleForDpi(kMainClientHeight, dpi_)};
+  AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+  const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+
+  hwnd_ = CreateWindowExW(exStyle, kClassName, Widen(text::kAppTitle).c_str(), style, left, top, width, height,
+                          nullptr, nullptr, instance, this);
+  if (!hwnd_) return false;
+  OnLoad();
+  return true;
+}
+
+LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    self->hwnd_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
+  return self->HandleMessage(message, wParam, lParam);
+}
+
+LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE: OnCreate(); return 0;
+    case WM_TIMER: OnTimer(wParam); return 0;
+    case WM_COMMAND: OnCommand(LOWORD(wParam)); return 0;
+    case WM_MOUSEMOVE: OnMouseMove(wParam, lParam); return 0;
+    case WM_CTLCOLORSTATIC:
+      return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_CLOSE: OnClose(); return 0;
+    case WM_ENDSESSION: OnEndSession(wParam != FALSE); return 0;
+    case WM_DESTROY: OnDestroy(); return 0;
+    default:
+      if (message == taskbarCreated_ && taskbarCreated_ != 0) {
+        OnTaskbarCreated();
+        return 0;
+      }
+      return DefWindowProcW(hwnd_, message, wParam, lParam);
+  }
+}
+
+void MainWindow::OnCreate() {
+  HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE));
+  font_.reset(CreateMessageFont());
+  for (const ControlLayout& control : MainWindowControls()) {
+    const Rect place = ClientRect(control);
+    const wchar_t* windowClass = L"BUTTON";
+    DWORD style = WS_CHILD | WS_VISIBLE;
+    DWORD exStyle = 0;
+    switch (control.kind) {
+      case ControlLayout::Kind::Frame: style |= BS_GROUPBOX; break;
+      case ControlLayout::Kind::Button: style |= BS_PUSHBUTTON | WS_TABSTOP; break;
+      case ControlLayout::Kind::Label: windowClass = L"STATIC"; break;
+      // SS_NOTIFY lets the tooltip see the pointer over the mark.
+      case ControlLayout::Kind::StatusMark: windowClass = L"STATIC"; style |= SS_NOTIFY; break;
+      case ControlLayout::Kind::List:
+        windowClass = L"LISTBOX";
+        style |= WS_VSCROLL | WS_TABSTOP | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY;
+        exStyle = WS_EX_CLIENTEDGE;
+        break;
+    }
+    HWND child = CreateWindowExW(exStyle, windowClass, Widen(control.caption).c_str(), style,
+                                 ScaleForDpi(place.left, dpi_), ScaleForDpi(place.top, dpi_),
+                                 ScaleForDpi(place.width, dpi_), ScaleForDpi(place.height, dpi_), hwnd_,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance, nullptr);
+    if (font_) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+  }
+
+  tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance, nullptr);
+  for (int mark : {ids::la, ids::lm}) {
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = hwnd_;
+    tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(hwnd_, mark));
+    tool.lpszText = const_cast<wchar_t*>(L"");
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+
+  fileMenu_.reset(BuildMenu(FileMenu()));
+  filezMenu_.reset(BuildMenu(FilezMenu()));
+  taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+}
+
+void MainWindow::OnLoad() {
+  SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
+  SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+  tray_.Init(hwnd_, smallIcon_.get(), kTrayCallbackMessage, Widen(text::kAppTitle).c_str());
+  if (!tray_.Add()) SetTimer(hwnd_, kTrayRetryTimer, kTrayRetryInterval, nullptr);
+  // The window stays hidden: it was created without WS_VISIBLE.
+  for (Server server : kServers) {
+    Apply(server, StartupProbe(server, IsProcessRunning(TraitsOf(server).imageName)));
+  }
+  SetTimer(hwnd_, kTimer1, kTimer1Interval, nullptr);
+}
+
+void MainWindow::OnTimer(UINT_PTR timerId) {
+  if (timerId == kTimer1) {
+    OnTimer1Tick();
+  } else if (timerId == kTrayRetryTimer) {
+    OnTrayRetry();
+  } else if (timerId >= kRestartTimerBase) {
+    FinishRestart(timerId);
+  }
+}
+
+void MainWindow::OnTimer1Tick() {
+  for (Server server : kServers) {
+    const bool reported = server == Server::Apache ? apacheRunning_ : mySQLRunning_;
+    Apply(server, MonitorTick(server, IsProcessRunning(TraitsOf(server).imageName), reported));
+  }
+}
+
+void MainWindow::Apply(Server server, const StatusUpdate& update) {
+  const ServerTraits& traits = TraitsOf(server);
+  if (!update.lineBefore.empty()) AppendLine(update.lineBefore);
+  (server == Server::Apache ? apacheRunning_ : mySQLRunning_) = update.running;
+
+  const ServerDisplay& display = update.display;
+  SetEnabled(GetDlgItem(hwnd_, traits.stopButton), display.stopEnabled);
+  SetEnabled(GetDlgItem(hwnd_, traits.startButton), display.startEnabled);
+
+  HWND mark = GetDlgItem(hwnd_, traits.mark);
+  const int index = IndexOf(server);
+  const std::wstring caption = Widen(display.mark);
+  wchar_t current[8] = {};
+  GetWindowTextW(mark, current, 8);
+  if (caption != current) SetWindowTextW(mark, caption.c_str());
+  if (markColour_[index] != display.colour) {
+    markColour_[index] = display.colour;
+    InvalidateRect(mark, nullptr, TRUE);
+  }
+  std::wstring tip = Widen(display.tooltip);
+  if (tip != markTip_[index]) {
+    markTip_[index] = tip;
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.hwnd = hwnd_;
+    tool.uId = reinterpret_cast<UINT_PTR>(mark);
+    tool.lpszText = markTip_[index].data();
+    SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+
+  for (HMENU menu : {fileMenu_.get(), filezMenu_.get()}) {
+    for (int i = 0; i < 2; ++i) {
+      EnableMenuItem(menu, traits.startEntries[i], MF_BYCOMMAND | (display.startEnabled ? MF_ENABLED : MF_GRAYED));
+      EnableMenuItem(menu, traits.stopEntries[i], MF_BYCOMMAND | (display.stopEnabled ? MF_ENABLED : MF_GRAYED));
+    }
+  }
+  if (!update.lineAfter.empty()) AppendLine(update.lineAfter);
+}
+
+void MainWindow::AppendLine(std::string_view message) {
+  const std::string line = std::string(message) + LocalTimeText();
+  SendDlgItemMessageW(hwnd_, ids::List1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(line).c_str()));
+}
+
+void MainWindow::Launch(const std::string& commandLine, int showState) {
+  if (!LaunchCommandLine(commandLine, showState)) {
+    AppendLine(std::string(text::kLaunchFailedBefore) + commandLine + text::kLaunchFailedAfter);
+  }
+}
+
+void MainWindow::OnCommand(int id) {
+  if (auto command = CommandFor(id)) Run(*command);
+}
+
+void MainWindow::Run(Command command) {
+  if (auto service = ServiceCommandFor(command)) {
+    RunServiceCommand(*service);
+    return;
+  }
+  switch (command) {
+    case Command::ShowFileMenu: PopUp(fileMenu_.get()); break;
+    case Command::HideMe: HideMe(); break;
+    case Command::ShowMe: ShowMe(); break;
+    case Command::Quit: Quit(); break;
+    default:
+      // The settings dialogs, the site manager, About and the quick-access
+      // commands are not part of this build yet; their entries are in place.
+      break;
+  }
+}
+
+void MainWindow::RunServiceCommand(ServiceCommand command) {
+  switch (command.action) {
+    case ServiceAction::Start:
+      Launch(StartCommandLine(command.service), SW_HIDE);
+      AppendLine(StartMessage(command.service));
+      break;
+    case ServiceAction::Stop:
+      Launch(StopCommandLine(command.service), SW_HIDE);
+      AppendLine(StopMessage(command.service));
+      break;
+    case ServiceAction::Restart: {
+      Launch(StopCommandLine(command.service), SW_HIDE);
+      AppendLine(StopMessage(command.service));
+      // The wait returns to the message loop; a timer per restart finishes it.
+      const std::uint32_t ticket = restarts_.Begin(command.service, Clock::now());
+      SetTimer(hwnd_, kRestartTimerBase + ticket, static_cast<UINT>(kRestartWait.count()), nullptr);
+      break;
+    }
+  }
+}
+
+void MainWindow::FinishRestart(UINT_PTR timerId) {
+  const auto ticket = static_cast<std::uint32_t>(timerId - kRestartTimerBase);
+  const auto now = Clock::now();
+  if (auto service = restarts_.TakeIfDue(ticket, now)) {
+    KillTimer(hwnd_, timerId);
+    Launch(StartCommandLine(*service), SW_HIDE);
+    AppendLine(StartMessage(*service));
+  } else if (auto remaining = restarts_.Remaining(ticket, now)) {
+    // Timers may fire a little early; wait out the rest.
+    SetTimer(hwnd_, timerId, static_cast<UINT>(remaining->count()), nullptr);
+  } else {
+    KillTimer(hwnd_, timerId);
+  }
+}
+
+void MainWindow::OnMouseMove(WPARAM wParam, LPARAM lParam) {
+  // The tray icon's notifications arrive here with the mouse message in the low
+  // word; a real pointer move over the window is told apart by wParam.
+  if (!tray_.IsNotification(wParam)) return;
+  switch (LOWORD(lParam)) {
+    case WM_LBUTTONUP:
+      // Without the foreground the tray menu would not close when the user
+      // clicks elsewhere.
+      SetForegroundWindow(hwnd_);
+      PopUp(filezMenu_.get());
+      break;
+    case WM_RBUTTONUP:
+      SetForegroundWindow(hwnd_);
+      break;
+    default:
+      break;
+  }
+}
+
+void MainWindow::PopUp(HMENU menu) {
+  POINT cursor{};
+  GetCursorPos(&cursor);
+  TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_LEFTBUTTON, cursor.x, cursor.y, 0, hwnd_, nullptr);
+  // A null message after the menu closes makes the next click elsewhere close a
+  // tray menu at once (a long-known quirk of menus of background windows).
+  PostMessageW(hwnd_, WM_NULL, 0, 0);
+}
+
+void MainWindow::OnTaskbarCreated() {
+  // Explorer (re)started: the icon must be added anew.
+  if (tray_.Add()) KillTimer(hwnd_, kTrayRetryTimer);
+}
+
+void MainWindow::OnTrayRetry() {
+  if (tray_.Add()) {
+    KillTimer(hwnd_, kTrayRetryTimer);
+    return;
+  }
+  if (++trayRetries_ == kTrayRetriesBeforeShowing) ShowMe();
+}
+
+void MainWindow::ShowMe() {
+  if (IsIconic(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
+  ShowWindow(hwnd_, SW_SHOWNORMAL);
+  SetForegroundWindow(hwnd_);
+  SetFocus(hwnd_);
+}
+
+void MainWindow::HideMe() { ShowWindow(hwnd_, SW_HIDE); }
+
+void MainWindow::Quit() {
+  tray_.Delete();
+  DestroyWindow(hwnd_);
+}
+
+void MainWindow::OnClose() {
+  // The close box and the system menu only hide the window; the program goes on
+  // in the tray.
+  HideMe();
+}
+
+void MainWindow::OnEndSession(bool ending) {
+  if (ending) tray_.Delete();
+}
+
+void MainWindow::OnDestroy() {
+  tray_.Delete();
+  PostQuitMessage(0);
+}
+
+LRESULT MainWindow::OnCtlColorStatic(HDC dc, HWND control) {
+  const int id = GetDlgCtrlID(control);
+  if (id != ids::la && id != ids::lm) {
+    return DefWindowProcW(hwnd_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
+  }
+  SetTextColor(dc, markColour_[id == ids::la ? 0 : 1]);
+  SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+  return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+}
+
+}  // namespace tellurix

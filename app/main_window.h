@@ -1,0 +1,74 @@
+// Form1: the control panel's one main window. It owns the tray icon, the two
+// popup menus, the message list and the reported state of both servers for the
+// life of the process. The window procedure only routes; every decision is asked
+// of the portable code (commands, status_monitor, service_commands, main_layout).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "app/commands.h"
+#include "app/service_commands.h"
+#include "app/status_monitor.h"
+#include "app/tray_icon.h"
+#include "app/win32_handles.h"
+
+namespace tellurix {
+
+class MainWindow {
+ public:
+  // Creates the window hidden, puts the icon in the tray and probes both servers.
+  bool Create(HINSTANCE instance);
+  HWND hwnd() const { return hwnd_; }
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+  void OnCreate();
+  void OnLoad();
+  void OnTimer(UINT_PTR timerId);
+  void OnTimer1Tick();
+  void OnCommand(int id);
+  void OnMouseMove(WPARAM wParam, LPARAM lParam);
+  void OnTaskbarCreated();
+  void OnTrayRetry();
+  void OnClose();
+  void OnEndSession(bool ending);
+  void OnDestroy();
+  LRESULT OnCtlColorStatic(HDC dc, HWND control);
+
+  void Run(Command command);
+  void RunServiceCommand(ServiceCommand command);
+  void FinishRestart(UINT_PTR timerId);
+  void PopUp(HMENU menu);
+  void ShowMe();
+  void HideMe();
+  void Quit();
+
+  void Apply(Server server, const StatusUpdate& update);
+  void AppendLine(std::string_view message);
+  void Launch(const std::string& commandLine, int showState);
+
+  HWND hwnd_ = nullptr;
+  HWND tooltip_ = nullptr;
+  UINT taskbarCreated_ = 0;
+  int dpi_ = 96;
+  UniqueFont font_;
+  UniqueIcon bigIcon_, smallIcon_;
+  UniqueMenu fileMenu_, filezMenu_;
+  TrayIcon tray_;
+  int trayRetries_ = 0;
+
+  // Reported state of each server, as the display last showed it.
+  bool apacheRunning_ = false;
+  bool mySQLRunning_ = false;
+  COLORREF markColour_[2] = {};
+  std::wstring markTip_[2];
+
+  PendingRestarts restarts_;
+};
+
+}  // namespace tellurix

@@ -1,0 +1,58 @@
+#include "app/service_commands.h"
+
+#include "resources/texts.h"
+
+namespace tellurix {
+
+namespace {
+std::string_view NameOf(Service service) { return service == Service::Apache2 ? "Apache2" : "MySQL"; }
+}  // namespace
+
+std::optional<ServiceCommand> ServiceCommandFor(Command command) {
+  switch (command) {
+    case Command::StartApache: return ServiceCommand{Service::Apache2, ServiceAction::Start};
+    case Command::StopApache: return ServiceCommand{Service::Apache2, ServiceAction::Stop};
+    case Command::RestartApache: return ServiceCommand{Service::Apache2, ServiceAction::Restart};
+    case Command::StartMySQL: return ServiceCommand{Service::MySQL, ServiceAction::Start};
+    case Command::StopMySQL: return ServiceCommand{Service::MySQL, ServiceAction::Stop};
+    case Command::RestartMySQL: return ServiceCommand{Service::MySQL, ServiceAction::Restart};
+    default: return std::nullopt;
+  }
+}
+
+std::string StartCommandLine(Service service) { return "net start " + std::string(NameOf(service)); }
+std::string StopCommandLine(Service service) { return "net stop " + std::string(NameOf(service)); }
+
+std::string_view StartMessage(Service service) {
+  return service == Service::Apache2 ? text::kApacheStarting : text::kMySQLStarting;
+}
+std::string_view StopMessage(Service service) {
+  return service == Service::Apache2 ? text::kApacheStopping : text::kMySQLStopping;
+}
+
+std::uint32_t PendingRestarts::Begin(Service service, Clock::time_point stoppedAt) {
+  std::uint32_t ticket = nextTicket_++;
+  if (nextTicket_ == 0) nextTicket_ = 1;  // 0 never names a restart
+  pending_[ticket] = {service, stoppedAt};
+  return ticket;
+}
+
+std::optional<std::chrono::milliseconds> PendingRestarts::Remaining(std::uint32_t ticket,
+                                                                    Clock::time_point now) const {
+  auto it = pending_.find(ticket);
+  if (it == pending_.end()) return std::nullopt;
+  auto elapsed = now - it->second.stoppedAt;
+  if (elapsed >= kRestartWait) return std::chrono::milliseconds(0);
+  // Round up so that a timer set for the remainder never fires early.
+  return std::chrono::ceil<std::chrono::milliseconds>(kRestartWait - elapsed);
+}
+
+std::optional<Service> PendingRestarts::TakeIfDue(std::uint32_t ticket, Clock::time_point now) {
+  auto remaining = Remaining(ticket, now);
+  if (!remaining || remaining->count() > 0) return std::nullopt;
+  Service service = pending_[ticket].service;
+  pending_.erase(ticket);
+  return service;
+}
+
+}  // namespace tellurix

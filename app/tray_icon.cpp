@@ -1,0 +1,31 @@
+#include "app/tray_icon.h"
+
+#include <cwchar>
+
+namespace tellurix {
+
+void TrayIcon::Init(HWND window, HICON icon, UINT callbackMessage, const wchar_t* tip) {
+  data_ = {};
+  data_.cbSize = sizeof(data_);
+  data_.hWnd = window;
+  data_.uID = static_cast<UINT>(reinterpret_cast<UINT_PTR>(icon));
+  data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  data_.uCallbackMessage = callbackMessage;
+  data_.hIcon = icon;
+  wcsncpy(data_.szTip, tip, sizeof(data_.szTip) / sizeof(data_.szTip[0]) - 1);
+}
+
+bool TrayIcon::Add() {
+  // After an Explorer restart the old icon is gone although we still think it is
+  // there; adding then succeeds again.
+  present_ = Shell_NotifyIconW(NIM_ADD, &data_) != FALSE;
+  return present_;
+}
+
+void TrayIcon::Delete() {
+  if (!present_) return;
+  Shell_NotifyIconW(NIM_DELETE, &data_);
+  present_ = false;
+}
+
+}  // namespace tellurix

@@ -1,0 +1,20 @@
+// Counting the running processes that carry a given image name.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace tellurix {
+
+// The image name held in a fixed-size name field of a process entry: the
+// characters before the first NUL (or the whole field when it holds none)
+// compared with `wanted` exactly - whole name, case-sensitive, no trimming.
+bool ImageNameIs(const wchar_t* field, std::size_t fieldLength, std::string_view wanted);
+
+#ifdef _WIN32
+// Number of running processes whose image name is exactly `imageName`, from a
+// fresh snapshot of the process list; 0 when the list cannot be read.
+int IsProcessRunning(std::string_view imageName);
+#endif
+
+}  // namespace tellurix

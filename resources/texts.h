@@ -1,0 +1,72 @@
+// Every text the user sees, in one place, as UTF-8. The Win32 layer converts to
+// UTF-16 at the API edge; nothing else in the program spells a user-visible text.
+#pragma once
+
+namespace text {
+
+inline constexpr char kAppTitle[] = "TellurixAdmin";
+inline constexpr char kAlreadyRunning[] = "您已经运行这个应用程序了！";
+inline constexpr char kNoMainWindow[] = "无法创建主窗口，程序将退出。";
+
+// Captions of the main window's controls.
+inline constexpr char kFrame1[] = "运行状态";
+inline constexpr char kLabel1[] = "Apache：";
+inline constexpr char kLabel2[] = "MySQL：";
+inline constexpr char kFrameApache[] = "Apache";
+inline constexpr char kFrame3[] = "MySQL";
+inline constexpr char kFrame2[] = "提示信息";
+inline constexpr char kStart[] = "启动";
+inline constexpr char kStop[] = "停止";
+inline constexpr char kRestart[] = "重启";
+inline constexpr char kSiteManager[] = "站点管理";
+inline constexpr char kMoreSettings[] = "更多设置";
+
+// Status marks and their tooltips.
+inline constexpr char kRunningMark[] = "●";
+inline constexpr char kStoppedMark[] = "■";
+inline constexpr char kApacheRunningTip[] = "Apache运行";
+inline constexpr char kApacheStoppedTip[] = "Apache停止";
+inline constexpr char kMySQLRunningTip[] = "MySQL运行";
+inline constexpr char kMySQLStoppedTip[] = "MySQL停止";
+
+// Message-list texts; each ends in three full stops and four spaces, the time follows.
+inline constexpr char kApacheStarted[] = "Apache已经启动...    ";
+inline constexpr char kApacheStopped[] = "Apache已经停止...    ";
+inline constexpr char kMySQLStarted[] = "MySQL已经启动...    ";
+inline constexpr char kMySQLStopped[] = "MySQL已经停止...    ";
+inline constexpr char kApacheStarting[] = "Apache正在启动...    ";
+inline constexpr char kApacheStopping[] = "Apache正在停止...    ";
+inline constexpr char kMySQLStarting[] = "MySQL正在启动...    ";
+inline constexpr char kMySQLStopping[] = "MySQL正在停止...    ";
+// A command line that could not be launched; the command line is put between the quotes.
+inline constexpr char kLaunchFailedBefore[] = "无法运行命令“";
+inline constexpr char kLaunchFailedAfter[] = "”...    ";
+
+// Popup menu captions.
+inline constexpr char kMenuPhpSet[] = "PHP 设置";
+inline constexpr char kMenuApacheSet[] = "Apache 设置";
+inline constexpr char kMenuMySQLSet[] = "MySQL 设置";
+inline constexpr char kMenuConfigFile[] = "配置文件";
+inline constexpr char kMenuPhpIni[] = "php-ini";
+inline constexpr char kMenuHttpdConf[] = "httpd-conf";
+inline constexpr char kMenuMySQLIni[] = "MySQL-ini";
+inline constexpr char kMenuPhpMyAdminInc[] = "phpMyAdmin-inc";
+inline constexpr char kMenuApacheService[] = "Apache 服务";
+inline constexpr char kMenuMySQLService[] = "MySQL 服务";
+inline constexpr char kMenuServiceControl[] = "系统服务管理";
+inline constexpr char kMenuPhpMyAdmin[] = "phpMyAdmin";
+inline constexpr char kMenuMySQLConsole[] = "MySQL Console";
+inline constexpr char kMenuHomePage[] = "My HomePage";
+inline constexpr char kMenuWwwRoot[] = "WWW-root";
+inline constexpr char kMenuMySQLData[] = "MySQL Data";
+inline constexpr char kMenuApacheLog[] = "Apache log";
+inline constexpr char kMenuUpdate[] = "Update(更新)...";
+inline constexpr char kMenuAboutFile[] = "About(关于) ...";
+inline constexpr char kMenuAboutFilez[] = "About(关于)...";
+inline constexpr char kMenuHideMe[] = "Hide Me (隐藏)";
+inline constexpr char kMenuShowMe[] = "Show Me (显示)";
+inline constexpr char kMenuQuitFile[] = "Quit (退出)";
+inline constexpr char kMenuQuitFilez[] = "Quit(退出)";
+inline constexpr char kMenuPhpInfo[] = "phpinfo";
+
+}  // namespace text
