@@ -2,8 +2,11 @@
 #
 #   winebench_select         picks 32-bit Wine where the kernel runs 32-bit programs,
 #                            else 64-bit Wine (and the 64-bit build of the same sources)
-#   winebench_up DIR EXEDIR  private prefix in DIR, Xvfb display if none is given,
-#                            persistent wineserver, stand-in services from EXEDIR
+#   winebench_up DIR EXEDIR [STACK]
+#                            private prefix in DIR, Xvfb display if none is given,
+#                            persistent wineserver, stand-in servers from EXEDIR
+#                            installed in C:\STACK (default "stack") as the
+#                            services Apache2 and MySQL
 #   winebench_down           ends exactly what winebench_up started
 #
 # Wine's output goes to DIR/wine.log: the first command of a server starts helper
@@ -22,7 +25,7 @@ winebench_select() {
 }
 
 winebench_up() {
-  local dir=$1 exedir=$2
+  local dir=$1 exedir=$2 stackname=${3:-stack}
   mkdir -p "$dir"
   dir=$(cd "$dir" && pwd)
   export WINEPREFIX=$dir/prefix
@@ -49,12 +52,12 @@ winebench_up() {
   # is kept running until winebench_down.
   "$TELLURIX_WINESERVER" -p >>"$dir/wine.log" 2>&1
 
-  local stack=$WINEPREFIX/drive_c/stack
+  local stack=$WINEPREFIX/drive_c/$stackname
   mkdir -p "$stack/Apache2/bin" "$stack/MySQL/bin"
   cp "$exedir/httpd.exe" "$stack/Apache2/bin/httpd.exe"
   cp "$exedir/mysqld-nt.exe" "$stack/MySQL/bin/mysqld-nt.exe"
-  "$TELLURIX_WINE" sc create Apache2 binPath= 'C:\stack\Apache2\bin\httpd.exe' >>"$dir/wine.log" 2>&1
-  "$TELLURIX_WINE" sc create MySQL binPath= 'C:\stack\MySQL\bin\mysqld-nt.exe' >>"$dir/wine.log" 2>&1
+  "$TELLURIX_WINE" sc create Apache2 binPath= "C:\\$stackname\\Apache2\\bin\\httpd.exe" >>"$dir/wine.log" 2>&1
+  "$TELLURIX_WINE" sc create MySQL binPath= "C:\\$stackname\\MySQL\\bin\\mysqld-nt.exe" >>"$dir/wine.log" 2>&1
 }
 
 winebench_down() {

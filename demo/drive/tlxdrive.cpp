@@ -1,0 +1,68 @@
+// tlxdrive: drives a running TellurixAdmin from scripts (the demo and the
+// footprint benchmark), through the same window messages a user's clicks send.
+//   tlxdrive wait            waits up to 20 s for the main window
+//   tlxdrive click NAME      clicks a button or chooses a menu entry by name
+//   tlxdrive rect            prints the main window's client area: X Y WIDTH HEIGHT
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+
+#include "resources/ids.h"
+
+namespace {
+
+struct Named {
+  const wchar_t* name;
+  int id;
+};
+
+constexpr Named kEntries[] = {
+    {L"starta", ids::starta},   {L"stopa", ids::stopa},   {L"restaraCom", ids::restaraCom},
+    {L"startm", ids::startm},   {L"stopm", ids::stopm},   {L"restartmCom", ids::restartmCom},
+    {L"showme", ids::showme},   {L"hideme", ids::hideme}, {L"quit", ids::quit},
+};
+
+HWND MainWindow() { return FindWindowW(L"TellurixAdminForm1", nullptr); }
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: tlxdrive wait | click NAME | rect\n");
+    return 2;
+  }
+  if (wcscmp(argv[1], L"wait") == 0) {
+    for (int i = 0; i < 200; ++i) {
+      if (MainWindow()) return 0;
+      Sleep(100);
+    }
+    std::fprintf(stderr, "tlxdrive: no TellurixAdmin window\n");
+    return 1;
+  }
+  HWND window = MainWindow();
+  if (!window) {
+    std::fprintf(stderr, "tlxdrive: no TellurixAdmin window\n");
+    return 1;
+  }
+  if (wcscmp(argv[1], L"click") == 0 && argc == 3) {
+    for (const Named& entry : kEntries) {
+      if (wcscmp(entry.name, argv[2]) == 0) {
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(entry.id, BN_CLICKED), 0);
+        return 0;
+      }
+    }
+    std::fprintf(stderr, "tlxdrive: unknown control %ls\n", argv[2]);
+    return 2;
+  }
+  if (wcscmp(argv[1], L"rect") == 0) {
+    RECT client;
+    GetClientRect(window, &client);
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    std::printf("%ld %ld %ld %ld\n", origin.x, origin.y, client.right, client.bottom);
+    return 0;
+  }
+  std::fprintf(stderr, "tlxdrive: unknown command\n");
+  return 2;
+}

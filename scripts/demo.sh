@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Builds TellurixAdmin.exe and runs it under Wine on the bundled demo stack: a
+# ProgramDirectory C:\Tellurix with the stack's layout and sample files, and
+# stand-in server programs registered as the services Apache2 and MySQL, so the
+# buttons really start and stop them.
+#
+# With a display ($DISPLAY set) the panel runs there until you choose "Quit" in
+# its menus. Without one it runs on a virtual display, and the script shows the
+# main window, saves a screenshot to build/demo/main-window.png and quits.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+bash scripts/install-deps.sh
+source scripts/winebench.sh
+winebench_select
+headless=
+[ -n "${DISPLAY:-}" ] || headless=1
+
+arch=i686
+[ "$TELLURIX_WIN_BUILD" = win64 ] && arch=x86_64
+build=build/$TELLURIX_WIN_BUILD
+cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/wine-run" >/dev/null
+cmake --build "$build" -j"$(nproc)" --target TellurixAdmin standin-httpd standin-mysqld-nt tlxdrive
+
+demo=$root/build/demo
+rm -rf "$demo/bench"
+trap winebench_down EXIT
+winebench_up "$demo/bench" "$build" Tellurix
+
+# The ProgramDirectory: the sample stack with its own paths filled in.
+program=$WINEPREFIX/drive_c/Tellurix
+cp -r demo/stack/. "$program/"
+for file in Apache2/conf/httpd.conf MySQL/my.ini; do sed -i 's|@STACK@|C:/Tellurix|g' "$program/$file"; done
+sed -i 's|@STACK@|C:\\Tellurix|g' "$program/Tellurix.ini"
+cp "$build/TellurixAdmin.exe" "$program/"
+echo "ProgramDirectory: $program"
+
+drive() { "$TELLURIX_WINE" "$build/tlxdrive.exe" "$@" >>"$demo/bench/wine.log" 2>&1; }
+
+"$TELLURIX_WINE" 'C:\Tellurix\TellurixAdmin.exe' >>"$demo/bench/wine.log" 2>&1 &
+panel=$!
+drive wait
+
+if [ -z "$headless" ]; then
+  echo "TellurixAdmin runs in the notification area (Wine System Tray); choose Quit in its menu to end the demo."
+  wait $panel || true
+  exit 0
+fi
+
+# Headless: start Apache from the panel, show the window and photograph it.
+drive click starta
+sleep 3
+drive click showme
+sleep 2
+read -r x y w h < <("$TELLURIX_WINE" "$build/tlxdrive.exe" rect 2>/dev/null)
+import -window root -crop "${w}x${h}+${x}+${y}" +repage "$demo/main-window.png"
+echo "Screenshot of the main window: $demo/main-window.png"
+drive click quit
+wait $panel || true
