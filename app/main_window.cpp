@@ -49,10 +49,13 @@ HMENU BuildMenu(const MenuNode& node) {
   return menu;
 }
 
-HFONT CreateMessageFont() {
+// The system's message font, scaled by `percent` (the status marks are drawn
+// larger so that the state can be read at a glance).
+HFONT CreateMessageFont(int percent) {
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof(metrics);
   if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) return nullptr;
+  metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, percent, 100);
   return CreateFontIndirectW(&metrics.lfMessageFont);
 }
 
@@ -132,7 +135,8 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void MainWindow::OnCreate() {
   HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE));
-  font_.reset(CreateMessageFont());
+  font_.reset(CreateMessageFont(100));
+  markFont_.reset(CreateMessageFont(150));
   for (const ControlLayout& control : MainWindowControls()) {
     const Rect place = ClientRect(control);
     const wchar_t* windowClass = L"BUTTON";
@@ -154,7 +158,8 @@ void MainWindow::OnCreate() {
                                  ScaleForDpi(place.left, dpi_), ScaleForDpi(place.top, dpi_),
                                  ScaleForDpi(place.width, dpi_), ScaleForDpi(place.height, dpi_), hwnd_,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance, nullptr);
-    if (font_) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    HFONT font = control.kind == ControlLayout::Kind::StatusMark && markFont_ ? markFont_.get() : font_.get();
+    if (font) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   }
 
   tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
@@ -339,8 +344,13 @@ void MainWindow::PopUp(HMENU menu) {
 }
 
 void MainWindow::OnTaskbarCreated() {
-  // Explorer (re)started: the icon must be added anew.
-  if (tray_.Add()) KillTimer(hwnd_, kTrayRetryTimer);
+  // Explorer (re)started: the icon must be added anew, and tried again until
+  // the new shell takes it.
+  if (tray_.Readd()) {
+    KillTimer(hwnd_, kTrayRetryTimer);
+  } else {
+    SetTimer(hwnd_, kTrayRetryTimer, kTrayRetryInterval, nullptr);
+  }
 }
 
 void MainWindow::OnTrayRetry() {

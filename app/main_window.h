@@ -56,7 +56,7 @@ class MainWindow {
   HWND tooltip_ = nullptr;
   UINT taskbarCreated_ = 0;
   int dpi_ = 96;
-  UniqueFont font_;
+  UniqueFont font_, markFont_;
   UniqueIcon bigIcon_, smallIcon_;
   UniqueMenu fileMenu_, filezMenu_;
   TrayIcon tray_;

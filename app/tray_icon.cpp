@@ -16,9 +16,15 @@ void TrayIcon::Init(HWND window, HICON icon, UINT callbackMessage, const wchar_t
 }
 
 bool TrayIcon::Add() {
-  // After an Explorer restart the old icon is gone although we still think it is
-  // there; adding then succeeds again.
   present_ = Shell_NotifyIconW(NIM_ADD, &data_) != FALSE;
+  return present_;
+}
+
+bool TrayIcon::Readd() {
+  if (Add()) return true;
+  // A shell that refuses the icon because it still has it keeps showing it.
+  // (Deleting and adding again would race with the shell's own removal.)
+  present_ = Shell_NotifyIconW(NIM_MODIFY, &data_) != FALSE;
   return present_;
 }
 

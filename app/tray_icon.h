@@ -13,7 +13,9 @@ class TrayIcon {
   // handle doubles as the icon's identifier.
   void Init(HWND window, HICON icon, UINT callbackMessage, const wchar_t* tip);
 
-  bool Add();     // also used to put the icon back after Explorer restarted
+  bool Add();
+  // Puts the icon back after Explorer restarted; the new shell has no icons yet.
+  bool Readd();
   void Delete();  // harmless when the icon is not there
   bool present() const { return present_; }
 

@@ -158,6 +158,34 @@ void Panel::Tray(UINT mouseMessage) const {
   PostMessageW(TrayIconWindow(), mouseMessage, 0, 0);
 }
 
+int TrayIconCount() {
+  HWND area = FindWindowW(L"__winex11_standalone_tray", nullptr);
+  int count = 0;
+  for (HWND icon = nullptr; area && (icon = FindWindowExW(area, icon, L"__winex11_tray_icon", nullptr));) ++count;
+  return count;
+}
+
+bool StampedBetween(const std::string& line, const SYSTEMTIME& from, const SYSTEMTIME& to) {
+  FILETIME start, end;
+  SystemTimeToFileTime(&from, &start);
+  SystemTimeToFileTime(&to, &end);
+  ULARGE_INTEGER t{{start.dwLowDateTime, start.dwHighDateTime}};
+  ULARGE_INTEGER last{{end.dwLowDateTime, end.dwHighDateTime}};
+  constexpr ULONGLONG kSecond = 10000000;  // FILETIME counts 100 ns
+  t.QuadPart -= t.QuadPart % kSecond;
+  for (; t.QuadPart <= last.QuadPart; t.QuadPart += kSecond) {
+    FILETIME moment{t.LowPart, t.HighPart};
+    SYSTEMTIME local;
+    FileTimeToSystemTime(&moment, &local);
+    wchar_t text[64] = {};
+    GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &local, nullptr, text, 64);
+    const std::string suffix = "    " + Narrow(text);
+    if (line.size() > suffix.size() && line.compare(line.size() - suffix.size(), suffix.size(), suffix) == 0)
+      return true;
+  }
+  return false;
+}
+
 HWND TrayIconWindow() {
   HWND area = FindWindowW(L"__winex11_standalone_tray", nullptr);
   return area ? FindWindowExW(area, nullptr, L"__winex11_tray_icon", nullptr) : nullptr;

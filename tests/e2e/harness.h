@@ -86,6 +86,11 @@ class Services {
 // The panel's icon in Wine's notification area (the test bench runs one panel
 // at a time); null when no icon is shown.
 HWND TrayIconWindow();
+int TrayIconCount();
+
+// Whether the line ends in the time of day of some moment between `from` and
+// `to` (local time, whole seconds), written in the user's time format.
+bool StampedBetween(const std::string& line, const SYSTEMTIME& from, const SYSTEMTIME& to);
 
 // Parses the time at the end of a message-list line ("...    H:mm:ss") into
 // seconds since midnight; -1 when the line does not end in a time.

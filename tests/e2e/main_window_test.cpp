@@ -83,7 +83,10 @@ class StartupTable : public PanelTest, public ::testing::WithParamInterface<Star
 
 TEST_P(StartupTable, ReportsBothServersOnceAndMatchesTheMonitor) {
   const auto [apacheUp, mySQLUp] = GetParam();
+  SYSTEMTIME before, after;
+  GetLocalTime(&before);
   StartPanel(apacheUp, mySQLUp);
+  GetLocalTime(&after);
 
   EXPECT_FALSE(panel_->Visible()) << "the panel starts in the tray";
   EXPECT_NE(TrayIconWindow(), nullptr);
@@ -91,6 +94,8 @@ TEST_P(StartupTable, ReportsBothServersOnceAndMatchesTheMonitor) {
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_TRUE(IsLine(lines[0], apacheUp ? "Apache已经启动...    " : "Apache已经停止...    "));
   EXPECT_TRUE(IsLine(lines[1], mySQLUp ? "MySQL已经启动...    " : "MySQL已经停止...    "));
+  // The time is the user's time format, the same as this process formats it.
+  EXPECT_TRUE(StampedBetween(lines[0], before, after)) << lines[0];
 
   EXPECT_EQ(panel_->Enabled(ids::starta), !apacheUp);
   EXPECT_EQ(panel_->Enabled(ids::stopa), apacheUp);
@@ -334,6 +339,19 @@ TEST_F(PanelTest, ShowMeHideMeAndTheCloseBoxOnlyShowAndHide) {
   panel_->Key(VK_ESCAPE);
   SetService(kMySQL, true);
   EXPECT_TRUE(WaitForLine("MySQL已经启动...    ", 2));
+}
+
+TEST_F(PanelTest, PutsItsIconBackWhenTheShellRestarts) {
+  StartPanel(false, false);
+  ASSERT_EQ(TrayIconCount(), 1);
+  // What Explorer broadcasts when it starts anew.
+  PostMessageW(panel_->window(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+  EXPECT_TRUE(panel_->Responsive());
+  std::this_thread::sleep_for(1s);
+  EXPECT_EQ(TrayIconCount(), 1);
+  panel_->Tray(WM_LBUTTONUP);
+  ASSERT_NE(panel_->WaitForPopupMenu(), nullptr) << "the new icon answers";
+  panel_->Key(VK_ESCAPE);
 }
 
 TEST_F(PanelTest, QuitEntriesEndTheProgramAndLeaveTheServicesRunning) {
