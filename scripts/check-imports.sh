@@ -2,6 +2,7 @@
 # Checks that a Windows executable imports only DLLs that every Windows has, and
 # that it is a 32-bit program.
 set -euo pipefail
+export LC_ALL=C  # objdump translates its labels
 exe=$1
 allowed='^(KERNEL32|USER32|GDI32|SHELL32|COMCTL32|OLE32|OLEAUT32|ADVAPI32|SHLWAPI|COMDLG32|msvcrt)\.dll$'
 objdump=i686-w64-mingw32-objdump
