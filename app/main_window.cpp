@@ -3,8 +3,11 @@
 #include <commctrl.h>
 
 #include "app/main_layout.h"
+#include "app/quick_access.h"
 #include "app/win32_text.h"
+#include "core/file_io.h"
 #include "core/process_probe.h"
+#include "core/profile_store.h"
 #include "resources/ids.h"
 #include "resources/resource.h"
 #include "resources/texts.h"
@@ -273,10 +276,42 @@ void MainWindow::Run(Command command) {
     case Command::ShowMe: ShowMe(); break;
     case Command::Quit: Quit(); break;
     default:
-      // The settings dialogs, the site manager, About and the quick-access
-      // commands are not part of this build yet; their entries are in place.
+      // The settings dialogs, the site manager and About are not part of this
+      // build yet; their entries are in place.
+      RunQuickAccess(command);
       break;
   }
+}
+
+void MainWindow::RunQuickAccess(Command command) {
+  // Read afresh each time: the settings dialogs may have changed them.
+  const QuickAccessSettings settings{ProgramDirectory(), GetIniValue("Apache", "Listen", "", "Tellurix.ini"),
+                                     GetIniValue("Apache", "DocumentRoot", "", "Tellurix.ini")};
+  const auto plan = QuickAccessLaunch(command, settings);
+  if (!plan) return;
+  if (command == Command::PhpInfo && !WritePhpInfoPage(settings.documentRoot)) return;
+  if (!LaunchCommandLine(plan->commandLine, static_cast<int>(plan->show))) {
+    ShowMessage(hwnd_, std::string(text::kCannotStart) + plan->commandLine);
+  }
+}
+
+bool MainWindow::WritePhpInfoPage(const std::string& documentRoot) {
+  // Without a web root the page would land at the root of the current drive.
+  if (documentRoot.empty()) {
+    ShowMessage(hwnd_, text::kNoDocumentRoot);
+    return false;
+  }
+  const DWORD attributes = GetFileAttributesW(Widen(documentRoot).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    ShowMessage(hwnd_, std::string(text::kDocumentRootMissing) + documentRoot);
+    return false;
+  }
+  const std::string page = PhpInfoPagePath(documentRoot);
+  if (!WriteFileAtomically(page, kPhpInfoPage)) {
+    ShowMessage(hwnd_, std::string(text::kCannotWriteFile) + page);
+    return false;
+  }
+  return true;
 }
 
 void MainWindow::RunServiceCommand(ServiceCommand command) {

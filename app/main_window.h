@@ -42,6 +42,8 @@ class MainWindow {
 
   void Run(Command command);
   void RunServiceCommand(ServiceCommand command);
+  void RunQuickAccess(Command command);
+  bool WritePhpInfoPage(const std::string& documentRoot);
   void FinishRestart(UINT_PTR timerId);
   void PopUp(HMENU menu);
   void ShowMe();

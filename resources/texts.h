@@ -42,6 +42,12 @@ inline constexpr char kMySQLStopping[] = "MySQL正在停止...    ";
 inline constexpr char kLaunchFailedBefore[] = "无法运行命令“";
 inline constexpr char kLaunchFailedAfter[] = "”...    ";
 
+// Quick-access failures, shown in message boxes; the path or command follows.
+inline constexpr char kCannotStart[] = "无法启动程序：";
+inline constexpr char kCannotWriteFile[] = "无法写入文件：";
+inline constexpr char kNoDocumentRoot[] = "尚未设置网站根目录，请先在“Apache 设置”中设置。";
+inline constexpr char kDocumentRootMissing[] = "网站根目录不存在，请先在“Apache 设置”中设置：";
+
 // Popup menu captions.
 inline constexpr char kMenuPhpSet[] = "PHP 设置";
 inline constexpr char kMenuApacheSet[] = "Apache 设置";

@@ -1,0 +1,22 @@
+// The one codec between the program's UTF-8 text and the system's ANSI code page,
+// in which the stack's files and the profile are stored (936 on the target).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tellurix {
+
+// UTF-8 to ANSI bytes; nullopt when a character has no form in the code page.
+std::optional<std::string> ToAnsi(std::string_view utf8);
+// ANSI bytes to UTF-8; nullopt when the bytes are not valid in the code page.
+std::optional<std::string> FromAnsi(std::string_view ansi);
+
+#ifndef _WIN32
+// Natively the code page is a setting (default "CP936"); the Windows build uses
+// the system's ANSI code page.
+void SetAnsiCodePage(const std::string& iconvName);
+#endif
+
+}  // namespace tellurix

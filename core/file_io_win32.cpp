@@ -1,0 +1,124 @@
+#include <windows.h>
+
+#include "core/file_io.h"
+
+namespace tellurix {
+
+namespace {
+
+std::wstring Wide(const std::string& utf8) {
+  if (utf8.empty()) return {};
+  const int size = static_cast<int>(utf8.size());
+  int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), length);
+  return wide;
+}
+
+std::string Utf8(const std::wstring& wide) {
+  if (wide.empty()) return {};
+  const int size = static_cast<int>(wide.size());
+  int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), length, nullptr, nullptr);
+  return utf8;
+}
+
+Error FromLastError(const std::string& path) {
+  const DWORD code = GetLastError();
+  ErrorKind kind = ErrorKind::Other;
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND: case ERROR_PATH_NOT_FOUND: case ERROR_INVALID_DRIVE: case ERROR_BAD_NETPATH:
+      kind = ErrorKind::NotFound;
+      break;
+    case ERROR_ACCESS_DENIED: case ERROR_SHARING_VIOLATION: case ERROR_LOCK_VIOLATION: case ERROR_WRITE_PROTECT:
+    case ERROR_UNABLE_TO_REMOVE_REPLACED: case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
+      kind = ErrorKind::AccessDenied;
+      break;
+    case ERROR_DISK_FULL: case ERROR_HANDLE_DISK_FULL:
+      kind = ErrorKind::DiskFull;
+      break;
+    default:
+      break;
+  }
+  return {kind, path, "Windows error " + std::to_string(code)};
+}
+
+}  // namespace
+
+Result<std::string> ReadFileBytes(const std::string& path) {
+  HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return FromLastError(path);
+  std::string bytes;
+  char buffer[65536];
+  DWORD got = 0;
+  for (;;) {
+    if (!ReadFile(file, buffer, sizeof(buffer), &got, nullptr)) {
+      Error error = FromLastError(path);
+      CloseHandle(file);
+      return error;
+    }
+    if (got == 0) break;
+    bytes.append(buffer, got);
+  }
+  CloseHandle(file);
+  return bytes;
+}
+
+Result<Done> WriteFileAtomically(const std::string& path, std::string_view bytes) {
+  const std::wstring target = Wide(path);
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+  if (exists && (attributes & FILE_ATTRIBUTE_READONLY)) return Error{ErrorKind::AccessDenied, path, "file is read-only"};
+
+  const size_t slash = target.find_last_of(L"\\/");
+  const std::wstring folder = slash == std::wstring::npos ? L"." : target.substr(0, slash);
+  wchar_t temp[MAX_PATH + 16];
+  if (!GetTempFileNameW(folder.c_str(), L"tlx", 0, temp)) return FromLastError(path);
+
+  HANDLE file = CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    Error error = FromLastError(path);
+    DeleteFileW(temp);
+    return error;
+  }
+  bool ok = true;
+  while (ok && !bytes.empty()) {
+    DWORD written = 0;
+    const DWORD chunk = static_cast<DWORD>(bytes.size() > (1u << 30) ? (1u << 30) : bytes.size());
+    ok = WriteFile(file, bytes.data(), chunk, &written, nullptr) != FALSE;
+    bytes.remove_prefix(written);
+  }
+  ok = ok && FlushFileBuffers(file);
+  Error error = ok ? Error{} : FromLastError(path);
+  CloseHandle(file);
+  if (!ok) {
+    DeleteFileW(temp);
+    return error;
+  }
+  // ReplaceFile keeps the old file's attributes, security and creation time.
+  const BOOL replaced = exists ? ReplaceFileW(target.c_str(), temp, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
+                               : MoveFileExW(temp, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  if (!replaced) {
+    error = FromLastError(path);
+    DeleteFileW(temp);
+    return error;
+  }
+  return Done{};
+}
+
+std::string ProgramDirectory() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  return Utf8(path.substr(0, path.find_last_of(L'\\')));
+}
+
+}  // namespace tellurix
