@@ -45,20 +45,88 @@ std::wstring PathFromEnvironment(const char* variable) {
   return path;
 }
 
-ProgramDirectory::ProgramDirectory() {
+ProgramDirectory::ProgramDirectory(const std::wstring& name) {
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
   static int counter = 0;
   // A space in the folder name, as in "Program Files", on purpose.
-  path_ = std::wstring(temp) + L"tellurix e2e " + std::to_wstring(GetCurrentProcessId()) + L"-" +
-          std::to_wstring(++counter);
+  path_ = std::wstring(temp) + (name.empty() ? L"tellurix e2e " : name + L" ") + std::to_wstring(GetCurrentProcessId()) +
+          L"-" + std::to_wstring(++counter);
   CreateDirectoryW(path_.c_str(), nullptr);
   CopyFileW(PathFromEnvironment("TELLURIX_EXE").c_str(), exe().c_str(), FALSE);
 }
 
-ProgramDirectory::~ProgramDirectory() {
-  DeleteFileW(exe().c_str());
-  RemoveDirectoryW(path_.c_str());
+namespace {
+
+// Removes a folder and everything in it.
+void RemoveTree(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring path = folder + L"\\" + name;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(path);
+      } else {
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path.c_str());
+      }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryW(folder.c_str());
+}
+
+}  // namespace
+
+ProgramDirectory::~ProgramDirectory() { RemoveTree(path_); }
+
+bool WriteBytes(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                  written == bytes.size();
+  CloseHandle(file);
+  return ok;
+}
+
+std::string ReadBytes(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  std::string bytes;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0) bytes.append(buffer, got);
+  CloseHandle(file);
+  return bytes;
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+HWND WaitForMessageBox(DWORD processId, std::chrono::milliseconds timeout) {
+  HWND box = nullptr;
+  WaitUntil(
+      [&] {
+        box = nullptr;
+        for (HWND candidate = nullptr; (candidate = FindWindowExW(nullptr, candidate, L"#32770", nullptr));) {
+          DWORD pid = 0;
+          GetWindowThreadProcessId(candidate, &pid);
+          if (pid == processId && IsWindowVisible(candidate)) box = candidate;
+        }
+        return box != nullptr;
+      },
+      timeout);
+  return box;
+}
+
+std::string MessageBoxText(HWND box) {
+  wchar_t text[1024] = {};
+  GetDlgItemTextW(box, 0xFFFF, text, 1024);
+  return Narrow(text);
 }
 
 namespace {

@@ -26,7 +26,9 @@ std::wstring PathFromEnvironment(const char* variable);
 // A fresh ProgramDirectory for one test, removed again by the destructor.
 class ProgramDirectory {
  public:
-  ProgramDirectory();
+  // `name` is the folder's name inside the temporary folder; empty for a
+  // generated one.
+  explicit ProgramDirectory(const std::wstring& name = L"");
   ~ProgramDirectory();
   ProgramDirectory(const ProgramDirectory&) = delete;
   ProgramDirectory& operator=(const ProgramDirectory&) = delete;
@@ -91,6 +93,16 @@ int TrayIconCount();
 // Whether the line ends in the time of day of some moment between `from` and
 // `to` (local time, whole seconds), written in the user's time format.
 bool StampedBetween(const std::string& line, const SYSTEMTIME& from, const SYSTEMTIME& to);
+
+// Whole files, for setting up and checking what the panel reads and writes.
+bool WriteBytes(const std::wstring& path, const std::string& bytes);
+std::string ReadBytes(const std::wstring& path);  // empty when missing
+bool Exists(const std::wstring& path);
+
+// The message box a process shows (a #32770 window with the text in the static
+// control 0xFFFF), waited for; null when none appears.
+HWND WaitForMessageBox(DWORD processId, std::chrono::milliseconds timeout = 5s);
+std::string MessageBoxText(HWND box);
 
 // Parses the time at the end of a message-list line ("...    H:mm:ss") into
 // seconds since midnight; -1 when the line does not end in a time.
