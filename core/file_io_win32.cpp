@@ -29,6 +29,7 @@ Error FromLastError(const std::string& path) {
   ErrorKind kind = ErrorKind::Other;
   switch (code) {
     case ERROR_FILE_NOT_FOUND: case ERROR_PATH_NOT_FOUND: case ERROR_INVALID_DRIVE: case ERROR_BAD_NETPATH:
+    case ERROR_DIRECTORY:
       kind = ErrorKind::NotFound;
       break;
     case ERROR_ACCESS_DENIED: case ERROR_SHARING_VIOLATION: case ERROR_LOCK_VIOLATION: case ERROR_WRITE_PROTECT:
@@ -66,6 +67,9 @@ Result<std::string> ReadFileBytes(const std::string& path) {
   return bytes;
 }
 
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                  FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
 Result<Done> WriteFileAtomically(const std::string& path, std::string_view bytes) {
   const std::wstring target = Wide(path);
   const DWORD attributes = GetFileAttributesW(target.c_str());
@@ -97,7 +101,10 @@ Result<Done> WriteFileAtomically(const std::string& path, std::string_view bytes
     DeleteFileW(temp);
     return error;
   }
-  // ReplaceFile keeps the old file's attributes, security and creation time.
+  // The new file takes the old one's attributes (hidden, archive, ...); ReplaceFile
+  // also keeps its security and creation time, but not every implementation of it
+  // keeps the attributes.
+  if (exists) SetFileAttributesW(temp, attributes & kKeptAttributes);
   const BOOL replaced = exists ? ReplaceFileW(target.c_str(), temp, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
                                : MoveFileExW(temp, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
   if (!replaced) {
