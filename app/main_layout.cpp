@@ -33,11 +33,11 @@ const std::vector<ControlLayout>& MainWindowControls() {
   return controls;
 }
 
-Rect ClientRect(const ControlLayout& control) {
+Rect ClientRect(const ControlLayout& control, const std::vector<ControlLayout>& table) {
   Rect rect = control.place;
-  for (const ControlLayout& other : MainWindowControls()) {
+  for (const ControlLayout& other : table) {
     if (other.id == control.container) {
-      Rect outer = ClientRect(other);
+      Rect outer = ClientRect(other, table);
       rect.left += outer.left;
       rect.top += outer.top;
       break;

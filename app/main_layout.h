@@ -1,6 +1,6 @@
-// The controls of the main window: kind, caption and place, in pixels at 96 DPI.
-// The Win32 layer creates them in this order and scales every number by the
-// system DPI.
+// The controls of a window (the main window, and each dialog): kind, caption and
+// place, in pixels at 96 DPI. The Win32 layer creates them in table order and
+// scales every number by the system DPI.
 #pragma once
 
 #include <string_view>
@@ -13,7 +13,7 @@ struct Rect {
 };
 
 struct ControlLayout {
-  enum class Kind { Frame, Label, StatusMark, Button, List };
+  enum class Kind { Frame, Label, StatusMark, Button, List, Edit, DropList };
   int id;
   Kind kind;
   std::string_view caption;
@@ -29,7 +29,8 @@ inline constexpr int kMainClientHeight = 285;
 const std::vector<ControlLayout>& MainWindowControls();
 
 // A control's rectangle in the window's client area (containers resolved).
-Rect ClientRect(const ControlLayout& control);
+Rect ClientRect(const ControlLayout& control, const std::vector<ControlLayout>& table);
+inline Rect ClientRect(const ControlLayout& control) { return ClientRect(control, MainWindowControls()); }
 
 // A length at 96 DPI scaled to `dpi`, rounded to the nearest pixel.
 int ScaleForDpi(int pixels, int dpi);

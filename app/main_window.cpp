@@ -4,6 +4,7 @@
 
 #include "app/main_layout.h"
 #include "app/quick_access.h"
+#include "app/win32_controls.h"
 #include "app/win32_text.h"
 #include "core/file_io.h"
 #include "core/process_probe.h"
@@ -52,16 +53,6 @@ HMENU BuildMenu(const MenuNode& node) {
   return menu;
 }
 
-// The system's message font, scaled by `percent` (the status marks are drawn
-// larger so that the state can be read at a glance).
-HFONT CreateMessageFont(int percent) {
-  NONCLIENTMETRICSW metrics{};
-  metrics.cbSize = sizeof(metrics);
-  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) return nullptr;
-  metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, percent, 100);
-  return CreateFontIndirectW(&metrics.lfMessageFont);
-}
-
 void SetEnabled(HWND control, bool enabled) {
   if ((IsWindowEnabled(control) != FALSE) != enabled) EnableWindow(control, enabled);
 }
@@ -69,9 +60,7 @@ void SetEnabled(HWND control, bool enabled) {
 }  // namespace
 
 bool MainWindow::Create(HINSTANCE instance) {
-  HDC screen = GetDC(nullptr);
-  dpi_ = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
+  dpi_ = ScreenDpi();
 
   bigIcon_.reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_TELLURIX), IMAGE_ICON,
                                                GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0)));
@@ -139,31 +128,9 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 void MainWindow::OnCreate() {
   HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE));
   font_.reset(CreateMessageFont(100));
+  // The status marks are drawn larger so that the state can be read at a glance.
   markFont_.reset(CreateMessageFont(150));
-  for (const ControlLayout& control : MainWindowControls()) {
-    const Rect place = ClientRect(control);
-    const wchar_t* windowClass = L"BUTTON";
-    DWORD style = WS_CHILD | WS_VISIBLE;
-    DWORD exStyle = 0;
-    switch (control.kind) {
-      case ControlLayout::Kind::Frame: style |= BS_GROUPBOX; break;
-      case ControlLayout::Kind::Button: style |= BS_PUSHBUTTON | WS_TABSTOP; break;
-      case ControlLayout::Kind::Label: windowClass = L"STATIC"; break;
-      // SS_NOTIFY lets the tooltip see the pointer over the mark.
-      case ControlLayout::Kind::StatusMark: windowClass = L"STATIC"; style |= SS_NOTIFY; break;
-      case ControlLayout::Kind::List:
-        windowClass = L"LISTBOX";
-        style |= WS_VSCROLL | WS_TABSTOP | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY;
-        exStyle = WS_EX_CLIENTEDGE;
-        break;
-    }
-    HWND child = CreateWindowExW(exStyle, windowClass, Widen(control.caption).c_str(), style,
-                                 ScaleForDpi(place.left, dpi_), ScaleForDpi(place.top, dpi_),
-                                 ScaleForDpi(place.width, dpi_), ScaleForDpi(place.height, dpi_), hwnd_,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance, nullptr);
-    HFONT font = control.kind == ControlLayout::Kind::StatusMark && markFont_ ? markFont_.get() : font_.get();
-    if (font) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  }
+  CreateControls(hwnd_, MainWindowControls(), dpi_, font_.get(), markFont_.get());
 
   tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance, nullptr);

@@ -1,0 +1,22 @@
+// Creating a window's controls from its layout table, scaled for the DPI.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+#include "app/main_layout.h"
+
+namespace tellurix {
+
+// Creates every control of `table` as a child of `parent`, in table order, with
+// the font `font` (and `markFont` for status marks).
+void CreateControls(HWND parent, const std::vector<ControlLayout>& table, int dpi, HFONT font, HFONT markFont);
+
+// The system's message font scaled by `percent`; null when it cannot be had.
+HFONT CreateMessageFont(int percent);
+
+// The screen's DPI (96 when the program is not DPI-aware).
+int ScreenDpi();
+
+}  // namespace tellurix
