@@ -1,6 +1,7 @@
 // Program entry: one instance, one main window, one message loop.
 #include <windows.h>
 #include <commctrl.h>
+#include <objbase.h>
 
 #include "app/main_window.h"
 #include "app/win32_handles.h"
@@ -28,6 +29,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     return kExitAlreadyRunning;
   }
 
+  // The folder picker of the settings dialogs is a shell object.
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
 

@@ -5,6 +5,7 @@
 #include "app/main_layout.h"
 #include "app/quick_access.h"
 #include "app/win32_controls.h"
+#include "dialogs/apache_settings_dialog.h"
 #include "app/win32_text.h"
 #include "core/file_io.h"
 #include "core/process_probe.h"
@@ -242,12 +243,25 @@ void MainWindow::Run(Command command) {
     case Command::HideMe: HideMe(); break;
     case Command::ShowMe: ShowMe(); break;
     case Command::Quit: Quit(); break;
+    case Command::ApacheSettings: OpenDialog(ShowApacheSettings); break;
     default:
       // The settings dialogs, the site manager and About are not part of this
       // build yet; their entries are in place.
       RunQuickAccess(command);
       break;
   }
+}
+
+void MainWindow::OpenDialog(void (*show)(HWND owner)) {
+  // One settings dialog at a time: asking again (say, from the tray menu) brings
+  // the open one to the front instead of stacking a second one.
+  if (dialogOpen_) {
+    SetForegroundWindow(GetLastActivePopup(hwnd_));
+    return;
+  }
+  dialogOpen_ = true;
+  show(hwnd_);
+  dialogOpen_ = false;
 }
 
 void MainWindow::RunQuickAccess(Command command) {

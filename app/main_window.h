@@ -43,6 +43,7 @@ class MainWindow {
   void Run(Command command);
   void RunServiceCommand(ServiceCommand command);
   void RunQuickAccess(Command command);
+  void OpenDialog(void (*show)(HWND owner));
   bool WritePhpInfoPage(const std::string& documentRoot);
   void FinishRestart(UINT_PTR timerId);
   void PopUp(HMENU menu);
@@ -63,6 +64,7 @@ class MainWindow {
   UniqueMenu fileMenu_, filezMenu_;
   TrayIcon tray_;
   int trayRetries_ = 0;
+  bool dialogOpen_ = false;
 
   // Reported state of each server, as the display last showed it.
   bool apacheRunning_ = false;

@@ -77,4 +77,45 @@ constexpr int about2 = 2122;
 constexpr int showme = 2123;
 constexpr int quit3 = 2124;
 
+// Controls of the Apache settings dialog `fapache`.
+namespace fapache {
+constexpr int Frame1 = 3001;
+constexpr int Label1 = 3002;
+constexpr int listen = 3003;
+constexpr int Label2 = 3004;
+constexpr int root = 3005;
+constexpr int Command3 = 3006;
+constexpr int Label3 = 3007;
+constexpr int sname = 3008;
+constexpr int Label4 = 3009;
+constexpr int admin = 3010;
+constexpr int Label5 = 3011;
+constexpr int index = 3012;
+constexpr int Command2 = 3013;
+constexpr int Command1 = 3014;
+}  // namespace fapache
+
+// Controls of the PHP settings dialog `fphp`.
+namespace fphp {
+constexpr int Frame1 = 3101;
+constexpr int Label1 = 3102;
+constexpr int register_ = 3103;  // `register`, a keyword in C++
+constexpr int Label2 = 3104;
+constexpr int display = 3105;
+constexpr int Label3 = 3106;
+constexpr int safe = 3107;
+constexpr int Label4 = 3108;
+constexpr int buffer = 3109;
+constexpr int Label9 = 3110;
+constexpr int short_ = 3111;  // `short`, a keyword in C++
+constexpr int Label5 = 3112;
+constexpr int max_time = 3113;
+constexpr int Label8 = 3114;
+constexpr int Label6 = 3115;
+constexpr int upload_file = 3116;
+constexpr int Label7 = 3117;
+constexpr int Command1 = 3118;
+constexpr int Command2 = 3119;
+}  // namespace fphp
+
 }  // namespace ids

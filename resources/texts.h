@@ -48,6 +48,36 @@ inline constexpr char kCannotWriteFile[] = "无法写入文件：";
 inline constexpr char kNoDocumentRoot[] = "尚未设置网站根目录，请先在“Apache 设置”中设置。";
 inline constexpr char kDocumentRootMissing[] = "网站根目录不存在，请先在“Apache 设置”中设置：";
 
+// Settings dialogs: a file that could not be written ("无法写入文件“path”（reason）…").
+inline constexpr char kWriteFailedBefore[] = "无法写入文件“";
+inline constexpr char kWriteFailedMiddle[] = "”（";
+inline constexpr char kWriteFailedAfter[] = "）。已经保存的设置保持不变，其余设置没有保存。";
+inline constexpr char kWriteFailedNotFound[] = "文件或文件夹不存在";
+inline constexpr char kWriteFailedAccessDenied[] = "文件是只读的，或正被其他程序使用";
+inline constexpr char kWriteFailedDiskFull[] = "磁盘已满";
+inline constexpr char kWriteFailedEncoding[] = "其中有系统编码无法保存的文字";
+inline constexpr char kWriteFailedInvalid[] = "内容中有不能写入的换行等字符";
+inline constexpr char kWriteFailedOther[] = "写入失败";
+// A changed directive that httpd.conf does not contain (names between).
+inline constexpr char kDirectivesMissingBefore[] = "设置已保存，但httpd.conf中没有";
+inline constexpr char kDirectivesMissingAfter[] = "指令，相应的设置不会生效（程序不会自动添加）。";
+
+// Apache settings dialog.
+inline constexpr char kApacheCaption[] = "Apache设置";
+inline constexpr char kApachePort[] = "端口：";
+inline constexpr char kApacheRoot[] = "网站目录：";
+inline constexpr char kApacheName[] = "网站名称：";
+inline constexpr char kApacheAdmin[] = "站长信箱：";
+inline constexpr char kApacheIndex[] = "默认首页：";
+inline constexpr char kBrowse[] = "浏览";
+inline constexpr char kOk[] = "确定";
+inline constexpr char kCancel[] = "取消";
+inline constexpr char kChooseRoot[] = "请选择网站的目录";
+inline constexpr char kRootMissing[] = "网站的目录不存在！";
+inline constexpr char kApachePortNotNumber[] = "Apache端口请填数字！";
+inline constexpr char kApachePortNotPositive[] = "Apache端口请填正整数！";
+inline constexpr char kApacheDone[] = "设置成功，重起Apache生效。";
+
 // Popup menu captions.
 inline constexpr char kMenuPhpSet[] = "PHP 设置";
 inline constexpr char kMenuApacheSet[] = "Apache 设置";

@@ -21,6 +21,8 @@ constexpr Named kEntries[] = {
     {L"starta", ids::starta},   {L"stopa", ids::stopa},   {L"restaraCom", ids::restaraCom},
     {L"startm", ids::startm},   {L"stopm", ids::stopm},   {L"restartmCom", ids::restartmCom},
     {L"showme", ids::showme},   {L"hideme", ids::hideme}, {L"quit", ids::quit},
+    {L"apcheset", ids::apcheset}, {L"phpset", ids::phpset}, {L"mysqlset", ids::mysqlset},
+    {L"zhanCom", ids::zhanCom}, {L"about", ids::about},
 };
 
 HWND MainWindow() { return FindWindowW(L"TellurixAdminForm1", nullptr); }
