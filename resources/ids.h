@@ -118,4 +118,26 @@ constexpr int Command1 = 3118;
 constexpr int Command2 = 3119;
 }  // namespace fphp
 
+// Controls of the MySQL settings dialog `fmysql` (with the password change).
+namespace fmysql {
+constexpr int Frame1 = 3201;
+constexpr int Label1 = 3202;
+constexpr int port = 3203;
+constexpr int Label2 = 3204;
+constexpr int connections = 3205;
+constexpr int Label4 = 3206;
+constexpr int character = 3207;
+constexpr int Label3 = 3208;
+constexpr int engine = 3209;
+constexpr int Command1 = 3210;
+constexpr int Command2 = 3211;
+constexpr int Frame2 = 3212;
+constexpr int Label5 = 3213;
+constexpr int oldpwd = 3214;
+constexpr int Label6 = 3215;
+constexpr int newpwd = 3216;
+constexpr int Label7 = 3217;
+constexpr int Command3 = 3218;
+}  // namespace fmysql
+
 }  // namespace ids

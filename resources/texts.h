@@ -78,6 +78,45 @@ inline constexpr char kApachePortNotNumber[] = "Apache端口请填数字！";
 inline constexpr char kApachePortNotPositive[] = "Apache端口请填正整数！";
 inline constexpr char kApacheDone[] = "设置成功，重起Apache生效。";
 
+// PHP settings dialog.
+inline constexpr char kPhpCaption[] = "PHP设置";
+inline constexpr char kPhpRegister[] = "全局变量：";
+inline constexpr char kPhpDisplay[] = "错误显示：";
+inline constexpr char kPhpSafe[] = "安全模式：";
+inline constexpr char kPhpBuffer[] = "输出缓存：";
+inline constexpr char kPhpShort[] = "开始标志缩写：";
+inline constexpr char kPhpMaxTime[] = "脚本运行最长时间：";
+inline constexpr char kPhpSeconds[] = "秒";
+inline constexpr char kPhpUpload[] = "上传文件的最大限制：";
+inline constexpr char kPhpMegabytes[] = "M";
+inline constexpr char kOn[] = "On";
+inline constexpr char kOff[] = "Off";
+inline constexpr char kMaxTimeNotNumber[] = "最长时间请填数字！";
+inline constexpr char kMaxTimeNotPositive[] = "最长时间请填正整数！";
+inline constexpr char kUploadNotNumber[] = "上传文件的大小请填数字！";
+inline constexpr char kUploadNotPositive[] = "上传文件的大小请填正整数！";
+inline constexpr char kPhpDone[] = "设置成功，重起Apache生效。";
+
+// MySQL settings dialog and the root password change.
+inline constexpr char kMySQLCaption[] = "MySQL设置";
+inline constexpr char kMySQLPort[] = "端口：";
+inline constexpr char kMySQLConnections[] = "最大连接数：";
+inline constexpr char kMySQLCharacterSet[] = "字符集：";
+inline constexpr char kMySQLEngine[] = "数据库引擎：";
+inline constexpr char kMySQLPasswordFrame[] = "修改MySQL密码";
+inline constexpr char kMySQLOldPassword[] = "原密码：";
+inline constexpr char kMySQLNewPassword[] = "新密码：";
+inline constexpr char kMySQLDefaultPassword[] = "Tellurix默认密码为lumo";
+inline constexpr char kMySQLPortNotNumber[] = "MySQL端口请填数字！";
+inline constexpr char kMySQLPortNotPositive[] = "MySQL端口请填正整数！";
+inline constexpr char kConnectionsNotNumber[] = "MySQL最大连接数请填数字！";
+inline constexpr char kConnectionsNotPositive[] = "MySQL最大连接数请填正整数！";
+inline constexpr char kMySQLDone[] = "设置成功，重起MSQL生效。";
+inline constexpr char kConfirmPasswordChange[] = "你确定要修改密码？？";
+inline constexpr char kPasswordChanged1[] = "MySQL密码已经修改！";
+inline constexpr char kPasswordChanged2[] = "接下来，请输入新密码，测试一下密码是否修改成功。";
+inline constexpr char kPasswordChanged3[] = "请修改phpMyAdmin配置文件,否则phpMyAdmin无法连接MySQL";
+
 // Popup menu captions.
 inline constexpr char kMenuPhpSet[] = "PHP 设置";
 inline constexpr char kMenuApacheSet[] = "Apache 设置";
