@@ -21,10 +21,20 @@ std::string_view Trim(std::string_view text) {
 
 char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
+// Names compare without regard to ASCII letter case. In code page 936 the second
+// byte of a two-byte character may look like an ASCII letter, so the byte after a
+// lead byte (0x80 and up) is compared exactly; in UTF-8 every byte of a
+// multi-byte character is 0x80 or more and compares exactly anyway.
 bool SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+    if (static_cast<unsigned char>(a[i]) >= 0x80) {
+      if (a[i] != b[i]) return false;
+      ++i;  // the trail byte
+      if (i < a.size() && a[i] != b[i]) return false;
+    } else if (FoldAscii(a[i]) != FoldAscii(b[i])) {
+      return false;
+    }
   }
   return true;
 }

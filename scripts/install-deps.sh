@@ -8,6 +8,8 @@ packages=(
   mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine wine64 wine32:i386 xvfb xauth x11-apps imagemagick
   locales fonts-wqy-microhei
+  apache2-bin php-cli mariadb-client-core   # real parsers read what the program writes
+  clang libclang-rt-14-dev libbenchmark-dev # fuzzing and benchmarks
 )
 
 missing=()
