@@ -140,4 +140,24 @@ constexpr int Label7 = 3217;
 constexpr int Command3 = 3218;
 }  // namespace fmysql
 
+// Controls of the site manager `zhanform`.
+namespace zhanform {
+constexpr int Label3 = 3301;
+constexpr int Label2 = 3302;
+constexpr int Text1 = 3303;
+constexpr int Label1 = 3304;
+constexpr int host = 3305;
+constexpr int Command2 = 3306;
+constexpr int Command1 = 3307;
+}  // namespace zhanform
+
+// Controls of the About dialog `fabout`.
+namespace fabout {
+constexpr int Image1 = 3401;
+constexpr int Label2 = 3402;
+constexpr int Label3 = 3403;
+constexpr int Label1 = 3404;
+constexpr int Command1 = 3405;
+}  // namespace fabout
+
 }  // namespace ids

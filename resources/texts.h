@@ -117,6 +117,18 @@ inline constexpr char kPasswordChanged1[] = "MySQL密码已经修改！";
 inline constexpr char kPasswordChanged2[] = "接下来，请输入新密码，测试一下密码是否修改成功。";
 inline constexpr char kPasswordChanged3[] = "请修改phpMyAdmin配置文件,否则phpMyAdmin无法连接MySQL";
 
+// Site manager.
+inline constexpr char kSiteManagerCaption[] = "站点管理";
+inline constexpr char kSiteExampleLabel[] = "示例";
+inline constexpr char kSiteCopyHint[] = "请复制示例内容填到下面的框中做相应修改后保存";
+inline constexpr char kSave[] = "保存";
+inline constexpr char kSiteSaved[] = "站点信息已保存，重起Apache生效。";
+
+// About dialog.
+inline constexpr char kAboutCaption[] = "About...";
+inline constexpr char kAboutDescription[] = "    此程序仅适用于Tellurix，便于管理Apache及MySQL服务。";
+inline constexpr char kAboutSupport[] = "支持Tellurix";
+
 // Popup menu captions.
 inline constexpr char kMenuPhpSet[] = "PHP 设置";
 inline constexpr char kMenuApacheSet[] = "Apache 设置";
