@@ -31,6 +31,13 @@ std::optional<std::string> Convert(const char* to, const char* from, std::string
 
 void SetAnsiCodePage(const std::string& iconvName) { CodePageName() = iconvName; }
 
+bool IsAnsiLeadByte(unsigned char byte) {
+  // The double-byte code pages of the Chinese systems the program serves.
+  const std::string& name = CodePageName();
+  const bool doubleByte = name.find("936") != std::string::npos || name.find("GB") != std::string::npos;
+  return doubleByte && byte >= 0x81 && byte <= 0xFE;
+}
+
 std::optional<std::string> ToAnsi(std::string_view utf8) {
   return Convert(CodePageName().c_str(), "UTF-8", utf8);
 }

@@ -32,6 +32,8 @@ std::optional<std::string> Encode(UINT codePage, const std::wstring& wide) {
 
 }  // namespace
 
+bool IsAnsiLeadByte(unsigned char byte) { return IsDBCSLeadByteEx(CP_ACP, byte) != FALSE; }
+
 std::optional<std::string> ToAnsi(std::string_view utf8) {
   auto wide = Decode(CP_UTF8, utf8);
   if (!wide) return std::nullopt;

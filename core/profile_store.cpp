@@ -21,14 +21,14 @@ std::string_view Trim(std::string_view text) {
 
 char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// Names compare without regard to ASCII letter case. In code page 936 the second
-// byte of a two-byte character may look like an ASCII letter, so the byte after a
-// lead byte (0x80 and up) is compared exactly; in UTF-8 every byte of a
-// multi-byte character is 0x80 or more and compares exactly anyway.
-bool SameName(std::string_view a, std::string_view b) {
+// Names compare without regard to ASCII letter case. In a double-byte code page
+// such as 936 the second byte of a two-byte character may look like an ASCII
+// letter, so the byte after a lead byte is compared exactly. In UTF-8 no byte of
+// a multi-byte character is in the ASCII range, so folding every byte is right.
+bool SameName(std::string_view a, std::string_view b, bool utf8) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    if (static_cast<unsigned char>(a[i]) >= 0x80) {
+    if (!utf8 && IsAnsiLeadByte(static_cast<unsigned char>(a[i]))) {
       if (a[i] != b[i]) return false;
       ++i;  // the trail byte
       if (i < a.size() && a[i] != b[i]) return false;
@@ -81,7 +81,7 @@ struct Place {
   std::optional<size_t> lastKey;  // the section's last key line
 };
 
-Place Locate(std::string_view body, std::string_view section, std::string_view key) {
+Place Locate(std::string_view body, std::string_view section, std::string_view key, bool utf8) {
   Place place;
   place.lines = SplitLines(body);
   bool inside = false;
@@ -89,11 +89,11 @@ Place Locate(std::string_view body, std::string_view section, std::string_view k
     const Parsed parsed = Parse(place.lines[i].text);
     if (parsed.kind == Parsed::Kind::Section) {
       if (inside) break;  // the first section of that name is the one
-      inside = SameName(parsed.name, section);
+      inside = SameName(parsed.name, section, utf8);
       if (inside) place.section = i;
     } else if (inside && parsed.kind == Parsed::Kind::Key) {
       place.lastKey = i;
-      if (!place.key && SameName(parsed.name, key)) place.key = i;
+      if (!place.key && SameName(parsed.name, key, utf8)) place.key = i;
     }
   }
   return place;
@@ -108,7 +108,7 @@ std::string_view WithoutBom(std::string_view bytes) {
 namespace ini {
 
 std::optional<std::string> Lookup(std::string_view file, std::string_view section, std::string_view key) {
-  const Place place = Locate(WithoutBom(file), section, key);
+  const Place place = Locate(WithoutBom(file), section, key, StartsWithUtf8Bom(file));
   if (!place.key) return std::nullopt;
   return std::string(Unquote(Parse(place.lines[*place.key].text).value));
 }
@@ -118,7 +118,7 @@ std::string Assign(std::string_view file, std::string_view section, std::string_
   const std::string_view body = file.substr(bom.size());
   const std::string_view lineBreak = PreferredBreak(body);
   const std::string entry = std::string(key) + "=" + std::string(value);
-  const Place place = Locate(body, section, key);
+  const Place place = Locate(body, section, key, !bom.empty());
 
   std::string out(bom);
   out.reserve(file.size() + entry.size() + section.size() + 8);
