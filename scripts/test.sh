@@ -16,6 +16,10 @@ cmake --build build/native -j"$jobs" || exit 1
 ctest --test-dir build/native --output-on-failure
 unit=$?
 
+echo "== Fuzzing the configuration parsers (20 s per target)"
+bash scripts/fuzz.sh 20
+fuzz=$?
+
 echo "== Windows builds ($TELLURIX_WIN_BUILD runs under Wine)"
 for build in win32 win64; do
   arch=i686
@@ -39,7 +43,7 @@ winebench_up "$bench" "build/$TELLURIX_WIN_BUILD"
 ctest --test-dir "build/$TELLURIX_WIN_BUILD" --output-on-failure
 e2e=$?
 
-echo "== Summary: unit tests $([ $unit = 0 ] && echo passed || echo FAILED)," \
-  "imports $([ $imports = 0 ] && echo passed || echo FAILED)," \
-  "end-to-end tests $([ $e2e = 0 ] && echo passed || echo FAILED)"
-[ $unit = 0 ] && [ $imports = 0 ] && [ $e2e = 0 ]
+verdict() { [ "$1" = 0 ] && echo passed || echo FAILED; }
+echo "== Summary: unit and parser tests $(verdict $unit), fuzzing $(verdict $fuzz)," \
+  "imports $(verdict $imports), end-to-end tests $(verdict $e2e)"
+[ $unit = 0 ] && [ $fuzz = 0 ] && [ $imports = 0 ] && [ $e2e = 0 ]
