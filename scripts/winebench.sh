@@ -58,6 +58,8 @@ winebench_up() {
   cp "$exedir/mysqld-nt.exe" "$stack/MySQL/bin/mysqld-nt.exe"
   "$TELLURIX_WINE" sc create Apache2 binPath= "C:\\$stackname\\Apache2\\bin\\httpd.exe" >>"$dir/wine.log" 2>&1
   "$TELLURIX_WINE" sc create MySQL binPath= "C:\\$stackname\\MySQL\\bin\\mysqld-nt.exe" >>"$dir/wine.log" 2>&1
+  # A reused bench has the services already; that is no failure.
+  return 0
 }
 
 winebench_down() {

@@ -112,7 +112,8 @@ HWND WaitForMessageBox(DWORD processId, std::chrono::milliseconds timeout) {
   WaitUntil(
       [&] {
         box = nullptr;
-        for (HWND candidate = nullptr; (candidate = FindWindowExW(nullptr, candidate, L"#32770", nullptr));) {
+        // Message boxes carry the program's title; the dialogs have captions of their own.
+        for (HWND candidate = nullptr; (candidate = FindWindowExW(nullptr, candidate, L"#32770", L"TellurixAdmin"));) {
           DWORD pid = 0;
           GetWindowThreadProcessId(candidate, &pid);
           if (pid == processId && IsWindowVisible(candidate)) box = candidate;

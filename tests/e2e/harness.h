@@ -99,8 +99,8 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);  // empty when missing
 bool Exists(const std::wstring& path);
 
-// The message box a process shows (a #32770 window with the text in the static
-// control 0xFFFF), waited for; null when none appears.
+// The message box a process shows (a #32770 window captioned with the program's
+// title, its text in the static control 0xFFFF), waited for; null when none appears.
 HWND WaitForMessageBox(DWORD processId, std::chrono::milliseconds timeout = 5s);
 std::string MessageBoxText(HWND box);
 
