@@ -13,7 +13,8 @@ struct Rect {
 };
 
 struct ControlLayout {
-  enum class Kind { Frame, Label, StatusMark, Button, List, Edit, DropList };
+  // MultiLineEdit has no scroll bars; ScrollingMultiLineEdit has a vertical one.
+  enum class Kind { Frame, Label, StatusMark, Button, List, Edit, DropList, MultiLineEdit, ScrollingMultiLineEdit };
   int id;
   Kind kind;
   std::string_view caption;

@@ -28,6 +28,15 @@ void CreateControls(HWND parent, const std::vector<ControlLayout>& table, int dp
         style |= WS_TABSTOP | ES_AUTOHSCROLL;
         exStyle = WS_EX_CLIENTEDGE;
         break;
+      // Lines wrap at the right edge (no ES_AUTOHSCROLL); Enter breaks the line
+      // instead of pressing a dialog button.
+      case ControlLayout::Kind::MultiLineEdit:
+      case ControlLayout::Kind::ScrollingMultiLineEdit:
+        windowClass = L"EDIT";
+        style |= WS_TABSTOP | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL;
+        if (control.kind == ControlLayout::Kind::ScrollingMultiLineEdit) style |= WS_VSCROLL;
+        exStyle = WS_EX_CLIENTEDGE;
+        break;
       case ControlLayout::Kind::DropList:
         windowClass = L"COMBOBOX";
         style |= WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL;

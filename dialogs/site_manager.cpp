@@ -1,0 +1,207 @@
+#include "dialogs/site_manager.h"
+
+#include "core/codepage.h"
+#include "core/text_lines.h"
+#include "dialogs/settings_apply.h"
+#include "resources/ids.h"
+#include "resources/texts.h"
+
+namespace tellurix {
+
+namespace {
+
+using K = ControlLayout::Kind;
+namespace d = ids::zhanform;
+
+// The length of the well-formed UTF-8 sequence at the start of `bytes`, or 0:
+// no overlong forms, no surrogates, nothing above U+10FFFF, as Windows decodes it.
+size_t Utf8SequenceLength(std::string_view bytes) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
+  const unsigned char lead = byte(0);
+  if (lead < 0x80) return 1;
+  size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (bytes.size() < length || byte(1) < low || byte(1) > high) return 0;
+  for (size_t i = 2; i < length; ++i) {
+    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+  }
+  return length;
+}
+
+bool IsUtf8(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const size_t length = Utf8SequenceLength(bytes);
+    if (length == 0) return false;
+    bytes.remove_prefix(length);
+  }
+  return true;
+}
+
+// The editor cannot hold a NUL, and a UTF-16 file is not text in either encoding:
+// loading either would lose part of the file on the next save.
+bool CannotBeEdited(std::string_view bytes) {
+  return LooksLikeUtf16(bytes) || bytes.find('\0') != std::string_view::npos;
+}
+
+// Valid in the code page means the bytes decode and encode back to themselves,
+// so that a save without edits cannot change a byte of a line.
+std::optional<std::string> DecodeAnsi(std::string_view bytes) {
+  auto text = FromAnsi(bytes);
+  if (!text) return std::nullopt;
+  auto again = ToAnsi(*text);
+  if (!again || *again != bytes) return std::nullopt;
+  return text;
+}
+
+// Every line followed by CR LF, the last included. A line may end in CR LF, a
+// bare LF or a bare CR (a file edited on another system), and all three count
+// as one line break.
+std::string OneLinePerBreak(std::string_view text) {
+  std::string joined;
+  joined.reserve(text.size() + text.size() / 16 + 2);
+  for (const TextLine& line : SplitLines(text)) {
+    joined.append(line.text);
+    joined.append("\r\n");
+  }
+  return joined;
+}
+
+// Only U+0020 counts: leading tabs, line breaks and trailing empty lines are part
+// of what the user typed.
+std::string_view TrimSpaces(std::string_view text) {
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+std::string CannotReadMessage(const Error& error, bool isFolder) {
+  std::string_view reason = text::kSiteReadFailedOther;
+  if (isFolder) {
+    reason = text::kSiteReadFailedFolder;
+  } else if (error.kind == ErrorKind::AccessDenied) {
+    reason = text::kSiteReadFailedAccessDenied;
+  }
+  return std::string(text::kSiteReadFailedBefore) + error.path + text::kSiteReadFailedMiddle + std::string(reason) +
+         text::kSiteReadFailedAfter;
+}
+
+}  // namespace
+
+const std::vector<ControlLayout>& SiteManagerControls() {
+  using namespace text;
+  // `Label3` and `Text1` are filled when the dialog loads.
+  static const std::vector<ControlLayout> controls = {
+      {d::Label3, K::Label, "", 0, {16, 16, 145, 97}},
+      {d::Label2, K::Label, kSiteExampleLabel, 0, {168, 40, 17, 41}},
+      {d::Text1, K::MultiLineEdit, "", 0, {192, 16, 233, 97}},
+      {d::Label1, K::Label, kSiteCopyHint, 0, {16, 128, 385, 17}},
+      {d::host, K::ScrollingMultiLineEdit, "", 0, {16, 152, 409, 273}},
+      {d::Command2, K::Button, kCancel, 0, {192, 432, 73, 25}},
+      {d::Command1, K::Button, kSave, 0, {296, 432, 73, 25}},
+  };
+  return controls;
+}
+
+std::string_view SiteExampleText() { return text::kSiteExample; }
+std::string_view SiteExplanationText() { return text::kSiteExplanation; }
+
+SiteFileText LoadSiteFile(std::string_view bytes) {
+  // A byte-order mark decides: the file is UTF-8 and keeps its mark.
+  if (StartsWithUtf8Bom(bytes)) {
+    const std::string_view rest = bytes.substr(kUtf8Bom.size());
+    if (CannotBeEdited(rest) || !IsUtf8(rest)) return {{}, SiteEncoding::NotText};
+    return {OneLinePerBreak(rest), SiteEncoding::Utf8WithBom};
+  }
+  if (CannotBeEdited(bytes)) return {{}, SiteEncoding::NotText};
+  // The system's code page comes first: it is what the stack's files are written
+  // in, and plain ASCII is valid in it. A file in UTF-8 whose bytes happen to be
+  // valid in the code page too loads through the code page; its lines then look
+  // garbled but are saved back byte for byte.
+  if (auto text = DecodeAnsi(bytes)) return {OneLinePerBreak(*text), SiteEncoding::Ansi};
+  // UTF-8 without a mark, as editors on other systems write it.
+  if (IsUtf8(bytes)) return {OneLinePerBreak(bytes), SiteEncoding::Utf8};
+  // Anything else would turn into replacement characters and be saved that way.
+  return {{}, SiteEncoding::NotText};
+}
+
+std::optional<std::string> SaveSiteFile(std::string_view editorText, SiteEncoding encoding) {
+  // Nothing is added: the text as it stands, no line break appended.
+  const std::string_view text = TrimSpaces(editorText);
+  switch (encoding) {
+    case SiteEncoding::Ansi: return ToAnsi(text);
+    case SiteEncoding::Utf8:
+      if (!IsUtf8(text)) return std::nullopt;
+      return std::string(text);
+    case SiteEncoding::Utf8WithBom:
+      if (!IsUtf8(text)) return std::nullopt;
+      return std::string(kUtf8Bom) + std::string(text);
+    case SiteEncoding::NotText: break;
+  }
+  return std::nullopt;
+}
+
+std::string FirstUnencodable(std::string_view editorText, SiteEncoding encoding) {
+  std::string_view rest = editorText;
+  while (!rest.empty()) {
+    const size_t length = Utf8SequenceLength(rest);
+    if (length == 0) return std::string(rest.substr(0, 1));
+    const std::string_view character = rest.substr(0, length);
+    if (encoding == SiteEncoding::NotText || (encoding == SiteEncoding::Ansi && !ToAnsi(character)))
+      return std::string(character);
+    rest.remove_prefix(length);
+  }
+  return {};
+}
+
+SiteOpening OpenSiteFile(const Result<std::string>& read, const std::string& path, bool isFolder) {
+  SiteOpening opening;
+  if (read) {
+    SiteFileText loaded = LoadSiteFile(*read);
+    opening.text = std::move(loaded.text);
+    opening.encoding = loaded.encoding;
+    if (opening.encoding == SiteEncoding::NotText) {
+      opening.canSave = false;
+      opening.message = SiteNotTextMessage(path);
+    }
+    return opening;
+  }
+  // No file yet: the editor starts empty, and saving creates the file in the
+  // system's code page.
+  if (read.error().kind == ErrorKind::NotFound && !isFolder) return opening;
+  // A file that exists but cannot be read must not be replaced by an empty or
+  // partial text, so saving is refused for this opening.
+  opening.canSave = false;
+  opening.message = CannotReadMessage(read.error(), isFolder);
+  return opening;
+}
+
+std::string SiteNotTextMessage(const std::string& path) {
+  return std::string(text::kSiteNotTextBefore) + path + text::kSiteNotTextAfter;
+}
+
+std::string SiteTooLongMessage(const std::string& path) {
+  return std::string(text::kSiteTooLongBefore) + path + text::kSiteTooLongAfter;
+}
+
+std::string SiteUnencodableMessage(std::string_view character) {
+  return std::string(text::kSiteUnencodableBefore) + std::string(character) + text::kSiteUnencodableAfter;
+}
+
+std::string VhostsConfPath(std::string_view programDirectory) {
+  return StackPath(programDirectory, "\\Apache2\\conf\\vhosts.conf");
+}
+
+}  // namespace tellurix
