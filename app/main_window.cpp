@@ -5,7 +5,11 @@
 #include "app/main_layout.h"
 #include "app/quick_access.h"
 #include "app/win32_controls.h"
+#include "about/about_dialog.h"
 #include "dialogs/apache_settings_dialog.h"
+#include "dialogs/site_manager_dialog.h"
+#include "dialogs/mysql_settings_dialog.h"
+#include "dialogs/php_settings_dialog.h"
 #include "app/win32_text.h"
 #include "core/file_io.h"
 #include "core/process_probe.h"
@@ -244,9 +248,11 @@ void MainWindow::Run(Command command) {
     case Command::ShowMe: ShowMe(); break;
     case Command::Quit: Quit(); break;
     case Command::ApacheSettings: OpenDialog(ShowApacheSettings); break;
+    case Command::About: OpenDialog(ShowAbout); break;
+    case Command::SiteManager: OpenDialog(ShowSiteManager); break;
+    case Command::MySQLSettings: OpenDialog(ShowMySQLSettings); break;
+    case Command::PhpSettings: OpenDialog(ShowPhpSettings); break;
     default:
-      // The settings dialogs, the site manager and About are not part of this
-      // build yet; their entries are in place.
       RunQuickAccess(command);
       break;
   }

@@ -3,3 +3,4 @@
 #pragma once
 #define IDI_TELLURIX 1
 #define IDR_MANIFEST 1
+#define IDB_EMBLEM 2

@@ -116,6 +116,11 @@ inline constexpr char kConfirmPasswordChange[] = "你确定要修改密码？？
 inline constexpr char kPasswordChanged1[] = "MySQL密码已经修改！";
 inline constexpr char kPasswordChanged2[] = "接下来，请输入新密码，测试一下密码是否修改成功。";
 inline constexpr char kPasswordChanged3[] = "请修改phpMyAdmin配置文件,否则phpMyAdmin无法连接MySQL";
+// mysqladmin failed: what it printed follows, or its exit code between the two.
+inline constexpr char kPasswordNotChanged[] = "MySQL密码没有修改：";
+inline constexpr char kPasswordToolExitCodeBefore[] = "mysqladmin的退出代码为";
+inline constexpr char kPasswordToolExitCodeAfter[] = "。";
+inline constexpr char kPasswordToolTimedOut[] = "mysqladmin在30秒内没有结束，已被终止。MySQL密码可能没有修改。";
 
 // Site manager.
 inline constexpr char kSiteManagerCaption[] = "站点管理";
@@ -123,11 +128,52 @@ inline constexpr char kSiteExampleLabel[] = "示例";
 inline constexpr char kSiteCopyHint[] = "请复制示例内容填到下面的框中做相应修改后保存";
 inline constexpr char kSave[] = "保存";
 inline constexpr char kSiteSaved[] = "站点信息已保存，重起Apache生效。";
+// The example block (six lines, no break after the last) and its explanation.
+inline constexpr char kSiteExample[] =
+    "<VirtualHost *:80>\r\n"
+    "    ServerAdmin me@site.example\r\n"
+    "    DocumentRoot \"D:/www\"\r\n"
+    "    ServerName www.site.example\r\n"
+    "    ServerAlias site.example\r\n"
+    "</VirtualHost>";
+inline constexpr char kSiteExplanation[] =
+    "说明：\r\n"
+    "ServerAdmin 信箱\r\n"
+    "DocumentRoot 站点目录\r\n"
+    "ServerName 域名\r\n"
+    "ServerAlias 域名别名\r\n"
+    "多站点请重复示例内容";
+// vhosts.conf could not be read when the dialog opened ("无法读取文件“path”（reason）…").
+inline constexpr char kSiteReadFailedBefore[] = "无法读取文件“";
+inline constexpr char kSiteReadFailedMiddle[] = "”（";
+inline constexpr char kSiteReadFailedAfter[] = "）。为免覆盖文件原有的内容，这次不能保存。";
+inline constexpr char kSiteReadFailedFolder[] = "这是一个文件夹";
+inline constexpr char kSiteReadFailedAccessDenied[] = "没有读取的权限，或正被其他程序使用";
+inline constexpr char kSiteReadFailedOther[] = "读取失败";
+// vhosts.conf holds bytes that are neither the system's code page nor UTF-8 (path between).
+inline constexpr char kSiteNotTextBefore[] = "文件“";
+inline constexpr char kSiteNotTextAfter[] =
+    "”既不是系统编码的文本，也不是UTF-8文本，无法在这里编辑。为免损坏文件，这次不能保存。";
+// The editor could not hold the whole file (path between).
+inline constexpr char kSiteTooLongBefore[] = "文件“";
+inline constexpr char kSiteTooLongAfter[] = "”的内容不能完整地显示在编辑框中。为免丢失内容，这次不能保存。";
+// A character the file's encoding cannot hold (the character between).
+inline constexpr char kSiteUnencodableBefore[] = "站点信息中的“";
+inline constexpr char kSiteUnencodableAfter[] =
+    "”无法用文件的编码（系统编码）保存，站点信息没有保存。请删去或改写这个字符后再保存。";
 
 // About dialog.
 inline constexpr char kAboutCaption[] = "About...";
 inline constexpr char kAboutDescription[] = "    此程序仅适用于Tellurix，便于管理Apache及MySQL服务。";
 inline constexpr char kAboutSupport[] = "支持Tellurix";
+inline constexpr char kAboutCopyright[] = "© 2026 Tellurix 开发组";
+// A step of the "支持Tellurix" link that failed; the steps after it are not run.
+inline constexpr char kShortcutNoShell[] = "无法创建Windows脚本宿主的wscript.shell对象，没有在桌面上创建快捷方式。";
+inline constexpr char kShortcutNoDesktop[] = "无法从注册表读取桌面文件夹的位置，没有在桌面上创建快捷方式。";
+inline constexpr char kShortcutNotSavedBefore[] = "无法保存桌面快捷方式“";  // the shortcut's path follows
+inline constexpr char kShortcutNotSavedAfter[] = "”，后面的快捷方式没有创建，网站也没有打开。";
+inline constexpr char kSiteNotOpenedBefore[] = "桌面快捷方式已经创建，但无法打开网站：无法运行命令“";  // the command line follows
+inline constexpr char kSiteNotOpenedAfter[] = "”。";
 
 // Popup menu captions.
 inline constexpr char kMenuPhpSet[] = "PHP 设置";

@@ -1,0 +1,155 @@
+#include "about/shortcuts.h"
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <string_view>
+#include <utility>
+
+#include "about/shortcut_plan.h"
+#include "app/win32_text.h"
+
+namespace tellurix {
+
+namespace {
+
+// Owns one reference to a COM interface; moving hands the reference on.
+template <typename Interface>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  explicit ComPtr(Interface* pointer) : pointer_(pointer) {}
+  ComPtr(const ComPtr&) = delete;
+  ComPtr& operator=(const ComPtr&) = delete;
+  ComPtr(ComPtr&& other) noexcept : pointer_(std::exchange(other.pointer_, nullptr)) {}
+  ComPtr& operator=(ComPtr&& other) noexcept {
+    if (this != &other) {
+      reset();
+      pointer_ = std::exchange(other.pointer_, nullptr);
+    }
+    return *this;
+  }
+  ~ComPtr() { reset(); }
+
+  Interface* get() const { return pointer_; }
+  explicit operator bool() const { return pointer_ != nullptr; }
+  // For functions that hand out a new reference: the old one is released first.
+  void** out() {
+    reset();
+    return reinterpret_cast<void**>(&pointer_);
+  }
+  void reset() {
+    if (pointer_) std::exchange(pointer_, nullptr)->Release();
+  }
+
+ private:
+  Interface* pointer_ = nullptr;
+};
+
+// A VARIANT that is cleared (its text freed, its object released) when it goes.
+class Variant {
+ public:
+  Variant() { VariantInit(&value_); }
+  explicit Variant(std::string_view text) : Variant() {
+    const std::wstring wide = Widen(text);
+    value_.bstrVal = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+    if (value_.bstrVal) value_.vt = VT_BSTR;
+  }
+  Variant(const Variant&) = delete;
+  Variant& operator=(const Variant&) = delete;
+  ~Variant() { VariantClear(&value_); }
+
+  VARIANT* get() { return &value_; }
+  const VARIANT& value() const { return value_; }
+  // Takes the object out of a VT_DISPATCH value; empty for any other kind.
+  ComPtr<IDispatch> TakeObject() {
+    if (value_.vt != VT_DISPATCH || !value_.pdispVal) return {};
+    ComPtr<IDispatch> object(value_.pdispVal);
+    value_.vt = VT_EMPTY;
+    value_.pdispVal = nullptr;
+    return object;
+  }
+
+ private:
+  VARIANT value_;
+};
+
+// IDispatch's calls take the null interface id (IID_NULL) in their reserved argument.
+constexpr IID kNullId{};
+
+// Calls a method or sets a property of an automation object by name, with at
+// most one argument, as a script would.
+bool Invoke(IDispatch* object, const wchar_t* name, WORD kind, Variant* argument, Variant* result) {
+  DISPID member = DISPID_UNKNOWN;
+  LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+  if (FAILED(object->GetIDsOfNames(kNullId, names, 1, LOCALE_USER_DEFAULT, &member))) return false;
+  DISPID putId = DISPID_PROPERTYPUT;
+  DISPPARAMS parameters{};
+  if (argument) {
+    parameters.rgvarg = argument->get();
+    parameters.cArgs = 1;
+  }
+  if (kind == DISPATCH_PROPERTYPUT) {
+    parameters.rgdispidNamedArgs = &putId;
+    parameters.cNamedArgs = 1;
+  }
+  EXCEPINFO exception{};
+  UINT badArgument = 0;
+  const HRESULT hr = object->Invoke(member, kNullId, LOCALE_USER_DEFAULT, kind, &parameters,
+                                    result ? result->get() : nullptr, &exception, &badArgument);
+  // The object's own description of a failure is not shown; the step is named instead.
+  if (hr == DISP_E_EXCEPTION && exception.pfnDeferredFillIn) exception.pfnDeferredFillIn(&exception);
+  SysFreeString(exception.bstrSource);
+  SysFreeString(exception.bstrDescription);
+  SysFreeString(exception.bstrHelpFile);
+  return SUCCEEDED(hr);
+}
+
+// The steps on the script host's shell object "wscript.shell", bound late as a
+// script binds it. The object lives as long as this does.
+class ScriptShell final : public ShortcutShell {
+ public:
+  bool CreateShell() override {
+    CLSID id;
+    if (FAILED(CLSIDFromProgID(L"wscript.shell", &id))) return false;
+    return SUCCEEDED(CoCreateInstance(id, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, __uuidof(IDispatch),
+                                      shell_.out()));
+  }
+
+  std::optional<std::string> ReadRegistry(std::string_view valueName) override {
+    Variant name(valueName);
+    Variant value;
+    if (!Invoke(shell_.get(), L"RegRead", DISPATCH_METHOD, &name, &value)) return std::nullopt;
+    // A folder is text (REG_SZ or REG_EXPAND_SZ); a number or binary value names none.
+    if (value.value().vt != VT_BSTR) return std::nullopt;
+    const BSTR text = value.value().bstrVal;
+    return Narrow(std::wstring_view(text, SysStringLen(text)));
+  }
+
+  bool SaveShortcut(const std::string& path, const std::string& target) override {
+    Variant file(path);
+    Variant made;
+    if (!Invoke(shell_.get(), L"CreateShortcut", DISPATCH_METHOD, &file, &made)) return false;
+    const ComPtr<IDispatch> shortcut = made.TakeObject();
+    if (!shortcut) return false;
+    Variant address(target);
+    return Invoke(shortcut.get(), L"TargetPath", DISPATCH_PROPERTYPUT, &address, nullptr) &&
+           Invoke(shortcut.get(), L"Save", DISPATCH_METHOD, nullptr, nullptr);
+  }
+
+  bool Launch(const LaunchPlan& plan) override {
+    return LaunchCommandLine(plan.commandLine, static_cast<int>(plan.show));
+  }
+
+ private:
+  ComPtr<IDispatch> shell_;
+};
+
+}  // namespace
+
+std::optional<std::string> MakeDesktopShortcuts() {
+  ScriptShell shell;
+  return PlaceDesktopShortcuts(shell);
+}
+
+}  // namespace tellurix
