@@ -1,6 +1,8 @@
 #include "dialogs/apache_settings.h"
 
 #include <gtest/gtest.h>
+
+#include "tests/unit/test_files.h"
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +22,10 @@
 #include "resources/texts.h"
 
 namespace {
+
+using testfiles::TempFolder;
+using testfiles::Slurp;
+using testfiles::Put;
 
 namespace fs = std::filesystem;
 namespace d = ids::fapache;
@@ -297,42 +303,7 @@ TEST(ApacheChanges, HttpdConfLiesBelowTheProgramDirectory) {
 // ---------------------------------------------------------------------------
 // Applying the writes to real files
 
-class TempFolder {
- public:
-  TempFolder() {
-    char pattern[] = "/tmp/tellurix-apache-XXXXXX";
-    const char* made = ::mkdtemp(pattern);
-    if (made == nullptr) std::abort();
-    path_ = made;
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const std::string& path() const { return path_; }
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::recursive_directory_iterator(path_))
-      names.push_back(fs::relative(entry.path(), path_).string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
 
- private:
-  std::string path_;
-};
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void Put(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
 
 const std::string& DemoHttpdConf() {
   static const std::string bytes = Slurp(std::string(TELLURIX_SOURCE_DIR) + "/demo/stack/Apache2/conf/httpd.conf");

@@ -1,6 +1,8 @@
 #include "core/directive_rewriter.h"
 
 #include <gtest/gtest.h>
+
+#include "tests/unit/test_files.h"
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +16,11 @@
 
 namespace {
 
+using testfiles::TempFolder;
+using testfiles::Slurp;
+using testfiles::Put;
+using testfiles::ModeOf;
+
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 using tellurix::ErrorKind;
@@ -22,49 +29,7 @@ namespace directive = tellurix::directive;
 
 const std::string kBom = "\xEF\xBB\xBF";
 
-// A fresh folder below /tmp, removed with everything in it afterwards.
-class TempFolder {
- public:
-  TempFolder() {
-    char pattern[] = "/tmp/tellurix-directive-XXXXXX";
-    const char* made = ::mkdtemp(pattern);
-    if (made == nullptr) std::abort();
-    path_ = made;
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
 
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(path_)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
- private:
-  std::string path_;
-};
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void Put(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-mode_t ModeOf(const std::string& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return static_cast<mode_t>(-1);
-  return info.st_mode & 07777;
-}
 
 std::vector<std::string> RawLines(const std::string& bytes) {
   std::vector<std::string> lines;

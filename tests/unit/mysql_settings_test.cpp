@@ -1,6 +1,8 @@
 #include "dialogs/mysql_settings.h"
 
 #include <gtest/gtest.h>
+
+#include "tests/unit/test_files.h"
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,6 +39,9 @@ std::ostream& operator<<(std::ostream& os, const FieldChange& c) {
 }  // namespace tellurix
 
 namespace {
+
+using testfiles::Slurp;
+using testfiles::Put;
 
 namespace fs = std::filesystem;
 using namespace tellurix;
@@ -283,15 +288,6 @@ TEST(MySQLIniPath, IsBelowTheProgramDirectory) {
 // ---------------------------------------------------------------------------
 // Applying the changes to real files
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void Put(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
 
 std::string Replaced(std::string text, const std::string& from, const std::string& to) {
   const size_t at = text.find(from);

@@ -1,6 +1,8 @@
 #include "dialogs/php_settings.h"
 
 #include <gtest/gtest.h>
+
+#include "tests/unit/test_files.h"
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,6 +20,9 @@
 #include "resources/texts.h"
 
 namespace {
+
+using testfiles::Slurp;
+using testfiles::Put;
 
 namespace fs = std::filesystem;
 namespace d = ids::fphp;
@@ -249,15 +254,6 @@ TEST(PhpIniPath, IsTheStackFileBelowTheProgramDirectory) {
 // ---------------------------------------------------------------------------
 // Applying to real files
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void Put(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
 
 // A program directory below /tmp with the PHP5 folder, removed afterwards.
 class PhpApply : public ::testing::Test {

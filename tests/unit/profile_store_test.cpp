@@ -1,6 +1,8 @@
 #include "core/profile_store.h"
 
 #include <gtest/gtest.h>
+
+#include "tests/unit/test_files.h"
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +17,11 @@
 
 namespace {
 
+using testfiles::TempFolder;
+using testfiles::Slurp;
+using testfiles::Put;
+using testfiles::ModeOf;
+
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 using tellurix::ErrorKind;
@@ -27,50 +34,7 @@ const std::string kBom = "\xEF\xBB\xBF";
 // ---------------------------------------------------------------------------
 // Helpers for the file-level tests.
 
-// A fresh folder below /tmp, removed with everything in it afterwards.
-class TempFolder {
- public:
-  TempFolder() {
-    char pattern[] = "/tmp/tellurix-profile-XXXXXX";
-    const char* made = ::mkdtemp(pattern);
-    if (made == nullptr) std::abort();
-    path_ = made;
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
 
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-  // The names in the folder, sorted: shows a temporary file left behind.
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(path_)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
- private:
-  std::string path_;
-};
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void Put(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-mode_t ModeOf(const std::string& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return static_cast<mode_t>(-1);
-  return info.st_mode & 07777;
-}
 
 // The demo stack's files, read from the source tree.
 std::string DemoFile(const std::string& relative) {
