@@ -49,23 +49,6 @@ struct BitmapTraits {
 };
 using UniqueBitmap = UniqueHandle<BitmapTraits>;
 
-int CALLBACK NoteFace(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
-  *reinterpret_cast<bool*>(found) = true;
-  return 0;
-}
-
-// Whether the system has the face in the character set.
-bool HasFace(const wchar_t* face, BYTE charset) {
-  LOGFONTW query{};
-  query.lfCharSet = charset;
-  lstrcpynW(query.lfFaceName, face, LF_FACESIZE);
-  bool found = false;
-  HDC screen = GetDC(nullptr);
-  EnumFontFamiliesExW(screen, &query, NoteFace, reinterpret_cast<LPARAM>(&found), 0);
-  ReleaseDC(nullptr, screen);
-  return found;
-}
-
 // The fixed-pitch Chinese font of the description and the copyright line:
 // Fixedsys where the system has it in the Chinese (GB2312) character set, else
 // the fixed-pitch Song face, else whatever fixed-pitch Chinese font the system
@@ -77,7 +60,7 @@ HFONT CreateChineseFixedFont(int dpi) {
   font.lfCharSet = GB2312_CHARSET;
   font.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
   for (const wchar_t* face : {L"Fixedsys", L"NSimSun", L"新宋体", L"SimSun", L"宋体"}) {
-    if (HasFace(face, GB2312_CHARSET)) {
+    if (FontInstalled(face, GB2312_CHARSET)) {
       lstrcpynW(font.lfFaceName, face, LF_FACESIZE);
       break;
     }

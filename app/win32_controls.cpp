@@ -61,6 +61,24 @@ HFONT CreateMessageFont(int percent) {
   return CreateFontIndirectW(&metrics.lfMessageFont);
 }
 
+namespace {
+int CALLBACK NoteFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+  *reinterpret_cast<bool*>(found) = true;
+  return 0;
+}
+}  // namespace
+
+bool FontInstalled(const wchar_t* face, BYTE charset) {
+  LOGFONTW font{};
+  font.lfCharSet = charset;
+  lstrcpynW(font.lfFaceName, face, LF_FACESIZE);
+  bool found = false;
+  HDC screen = GetDC(nullptr);
+  EnumFontFamiliesExW(screen, &font, NoteFound, reinterpret_cast<LPARAM>(&found), 0);
+  ReleaseDC(nullptr, screen);
+  return found;
+}
+
 int ScreenDpi() {
   HDC screen = GetDC(nullptr);
   const int dpi = GetDeviceCaps(screen, LOGPIXELSY);

@@ -16,6 +16,9 @@ void CreateControls(HWND parent, const std::vector<ControlLayout>& table, int dp
 // The system's message font scaled by `percent`; null when it cannot be had.
 HFONT CreateMessageFont(int percent);
 
+// Whether the system has a font of this face in the character set.
+bool FontInstalled(const wchar_t* face, BYTE charset = DEFAULT_CHARSET);
+
 // The screen's DPI (96 when the program is not DPI-aware).
 int ScreenDpi();
 
