@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "about/shortcuts.h"
-#include "app/main_layout.h"
-#include "app/win32_controls.h"
-#include "app/win32_handles.h"
-#include "app/win32_text.h"
-#include "dialogs/dialog_window.h"
+#include "ui/layout.h"
+#include "ui/win32_controls.h"
+#include "ui/win32_handles.h"
+#include "ui/win32_text.h"
+#include "ui/dialog_window.h"
 #include "resources/ids.h"
 #include "resources/resource.h"
 #include "resources/texts.h"

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/quick_access.h"
+#include "ui/launch_plan.h"
 
 namespace tellurix {
 

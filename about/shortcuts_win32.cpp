@@ -7,7 +7,8 @@
 #include <utility>
 
 #include "about/shortcut_plan.h"
-#include "app/win32_text.h"
+#include "ui/launcher.h"
+#include "ui/win32_text.h"
 
 namespace tellurix {
 
@@ -138,7 +139,7 @@ class ScriptShell final : public ShortcutShell {
   }
 
   bool Launch(const LaunchPlan& plan) override {
-    return LaunchCommandLine(plan.commandLine, static_cast<int>(plan.show));
+    return tellurix::Launch(plan);
   }
 
  private:

@@ -4,8 +4,8 @@
 #include <objbase.h>
 
 #include "app/main_window.h"
-#include "app/win32_handles.h"
-#include "app/win32_text.h"
+#include "ui/win32_handles.h"
+#include "ui/win32_text.h"
 #include "resources/texts.h"
 
 namespace {

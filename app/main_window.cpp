@@ -4,13 +4,12 @@
 
 #include "app/main_layout.h"
 #include "app/quick_access.h"
-#include "app/win32_controls.h"
+#include "ui/launcher.h"
+#include "ui/win32_controls.h"
 #include "about/about_dialog.h"
-#include "dialogs/apache_settings_dialog.h"
+#include "dialogs/settings_dialog.h"
 #include "dialogs/site_manager_dialog.h"
-#include "dialogs/mysql_settings_dialog.h"
-#include "dialogs/php_settings_dialog.h"
-#include "app/win32_text.h"
+#include "ui/win32_text.h"
 #include "core/file_io.h"
 #include "core/process_probe.h"
 #include "core/profile_store.h"
@@ -227,8 +226,8 @@ void MainWindow::AppendLine(std::string_view message) {
   SendDlgItemMessageW(hwnd_, ids::List1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(line).c_str()));
 }
 
-void MainWindow::Launch(const std::string& commandLine, int showState) {
-  if (!LaunchCommandLine(commandLine, showState)) {
+void MainWindow::LaunchService(const std::string& commandLine) {
+  if (!Launch({commandLine, ShowState::Hide})) {
     AppendLine(std::string(text::kLaunchFailedBefore) + commandLine + text::kLaunchFailedAfter);
   }
 }
@@ -277,7 +276,7 @@ void MainWindow::RunQuickAccess(Command command) {
   const auto plan = QuickAccessLaunch(command, settings);
   if (!plan) return;
   if (command == Command::PhpInfo && !WritePhpInfoPage(settings.documentRoot)) return;
-  if (!LaunchCommandLine(plan->commandLine, static_cast<int>(plan->show))) {
+  if (!Launch(*plan)) {
     ShowMessage(hwnd_, std::string(text::kCannotStart) + plan->commandLine);
   }
 }
@@ -304,15 +303,15 @@ bool MainWindow::WritePhpInfoPage(const std::string& documentRoot) {
 void MainWindow::RunServiceCommand(ServiceCommand command) {
   switch (command.action) {
     case ServiceAction::Start:
-      Launch(StartCommandLine(command.service), SW_HIDE);
+      LaunchService(StartCommandLine(command.service));
       AppendLine(StartMessage(command.service));
       break;
     case ServiceAction::Stop:
-      Launch(StopCommandLine(command.service), SW_HIDE);
+      LaunchService(StopCommandLine(command.service));
       AppendLine(StopMessage(command.service));
       break;
     case ServiceAction::Restart: {
-      Launch(StopCommandLine(command.service), SW_HIDE);
+      LaunchService(StopCommandLine(command.service));
       AppendLine(StopMessage(command.service));
       // The wait returns to the message loop; a timer per restart finishes it.
       const std::uint32_t ticket = restarts_.Begin(command.service, Clock::now());
@@ -327,7 +326,7 @@ void MainWindow::FinishRestart(UINT_PTR timerId) {
   const auto now = Clock::now();
   if (auto service = restarts_.TakeIfDue(ticket, now)) {
     KillTimer(hwnd_, timerId);
-    Launch(StartCommandLine(*service), SW_HIDE);
+    LaunchService(StartCommandLine(*service));
     AppendLine(StartMessage(*service));
   } else if (auto remaining = restarts_.Remaining(ticket, now)) {
     // Timers may fire a little early; wait out the rest.

@@ -13,7 +13,7 @@
 #include "app/service_commands.h"
 #include "app/status_monitor.h"
 #include "app/tray_icon.h"
-#include "app/win32_handles.h"
+#include "ui/win32_handles.h"
 
 namespace tellurix {
 
@@ -53,7 +53,7 @@ class MainWindow {
 
   void Apply(Server server, const StatusUpdate& update);
   void AppendLine(std::string_view message);
-  void Launch(const std::string& commandLine, int showState);
+  void LaunchService(const std::string& commandLine);
 
   HWND hwnd_ = nullptr;
   HWND tooltip_ = nullptr;

@@ -15,14 +15,6 @@ std::string LocalAddress(const QuickAccessSettings& settings, std::string_view p
 
 }  // namespace
 
-std::string QuotedPath(std::string_view path) {
-  if (path.find(' ') == std::string_view::npos) return std::string(path);
-  // Backslashes before the closing quote are doubled, or the quote would be
-  // taken as part of the argument.
-  std::string quoted = "\"" + std::string(path);
-  for (size_t i = path.size(); i > 0 && path[i - 1] == '\\'; --i) quoted += '\\';
-  return quoted + "\"";
-}
 
 std::string PhpInfoPagePath(std::string_view documentRoot) { return std::string(documentRoot) + "\\phpinfo.php"; }
 

@@ -7,15 +7,10 @@
 #include <string_view>
 
 #include "app/commands.h"
+#include "ui/launch_plan.h"
 
 namespace tellurix {
 
-enum class ShowState { Hide = 0, Normal = 1, Minimized = 2 };  // the SW_ values
-
-struct LaunchPlan {
-  std::string commandLine;
-  ShowState show;
-};
 
 struct QuickAccessSettings {
   std::string programDirectory;  // without a trailing backslash
@@ -29,9 +24,6 @@ inline constexpr char kLoopbackHost[] = "localhost";
 // The command line of a quick-access command; nullopt for other commands.
 std::optional<LaunchPlan> QuickAccessLaunch(Command command, const QuickAccessSettings& settings);
 
-// A path as it stands in a command line: in quotes when it holds a space (so that
-// Windows cannot start "C:\Program.exe" for "C:\Program Files\..."), else as it is.
-std::string QuotedPath(std::string_view path);
 
 // The page the phpinfo command writes into the web root: 22 bytes.
 inline constexpr std::string_view kPhpInfoPage = "<?   phpinfo();   ?>\r\n";

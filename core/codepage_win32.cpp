@@ -46,4 +46,13 @@ std::optional<std::string> FromAnsi(std::string_view ansi) {
   return Encode(CP_UTF8, *wide);
 }
 
+std::string FromProgramOutput(std::string_view bytes) {
+  if (bytes.empty()) return {};
+  const int size = static_cast<int>(bytes.size());
+  const int length = MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, wide.data(), length);
+  return Encode(CP_UTF8, wide).value_or(std::string());
+}
+
 }  // namespace tellurix

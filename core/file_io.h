@@ -14,6 +14,9 @@ namespace tellurix {
 Result<std::string> ReadFileBytes(const std::string& path);
 Result<Done> WriteFileAtomically(const std::string& path, std::string_view bytes);
 
+// Whether the path names an existing folder.
+bool IsFolder(const std::string& path);
+
 // The folder that holds the running program, without a trailing separator
 // (UTF-8). The stack's files are found below it.
 std::string ProgramDirectory();

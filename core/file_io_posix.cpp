@@ -88,6 +88,11 @@ Result<Done> WriteFileAtomically(const std::string& path, std::string_view bytes
   return Done{};
 }
 
+bool IsFolder(const std::string& path) {
+  struct stat info {};
+  return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 std::string ProgramDirectory() {
   char buffer[4096];
   const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);

@@ -115,6 +115,11 @@ Result<Done> WriteFileAtomically(const std::string& path, std::string_view bytes
   return Done{};
 }
 
+bool IsFolder(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+  return !path.empty() && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 std::string ProgramDirectory() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {

@@ -1,15 +1,16 @@
+// The MySQL settings dialog `fmysql`: four values of section "MySQL", written as
+// entries of my.ini; and the decisions of the root password change in its lower
+// frame.
 #include "dialogs/mysql_settings.h"
 
-#include "app/quick_access.h"
-#include "dialogs/number_field.h"
+#include "dialogs/settings_form.h"
 #include "resources/ids.h"
 #include "resources/texts.h"
+#include "ui/launch_plan.h"
 
 namespace tellurix {
 
 namespace {
-using K = ControlLayout::Kind;
-namespace d = ids::fmysql;
 
 constexpr char kPartBreak[] = "\r\n\r\n";
 
@@ -19,137 +20,66 @@ std::string_view Trimmed(std::string_view text) {
   if (first == std::string_view::npos) return {};
   return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
+
 }  // namespace
 
-const std::vector<ControlLayout>& MySQLDialogControls() {
+const SettingsForm& MySQLSettingsForm() {
+  using K = ControlLayout::Kind;
   using namespace text;
-  // Frames first, as in every window of the program. Command1 and Command2 sit
-  // on the window itself, over the lower right corner of Frame1.
-  static const std::vector<ControlLayout> controls = {
-      {d::Frame1, K::Frame, kMySQLCaption, 0, {16, 16, 289, 137}},
-      {d::Frame2, K::Frame, kMySQLPasswordFrame, 0, {16, 160, 289, 81}},
-      {d::Label1, K::Label, kMySQLPort, d::Frame1, {16, 32, 41, 17}},
-      {d::port, K::Edit, "", d::Frame1, {56, 32, 49, 18}},
-      {d::Label2, K::Label, kMySQLConnections, d::Frame1, {136, 32, 73, 17}},
-      {d::connections, K::Edit, "", d::Frame1, {208, 32, 65, 18}},
-      {d::Label4, K::Label, kMySQLCharacterSet, d::Frame1, {8, 64, 49, 17}},
-      {d::character, K::DropList, "", d::Frame1, {56, 64, 65, 20}},
-      {d::Label3, K::Label, kMySQLEngine, d::Frame1, {136, 64, 73, 17}},
-      {d::engine, K::DropList, "", d::Frame1, {208, 64, 65, 20}},
-      {d::Command1, K::Button, kOk, 0, {152, 120, 49, 25}},
-      {d::Command2, K::Button, kCancel, 0, {232, 120, 57, 25}},
-      {d::Label5, K::Label, kMySQLOldPassword, d::Frame2, {8, 24, 49, 17}},
-      {d::oldpwd, K::Edit, "", d::Frame2, {56, 24, 73, 18}},
-      {d::Label6, K::Label, kMySQLNewPassword, d::Frame2, {136, 24, 49, 17}},
-      {d::newpwd, K::Edit, "", d::Frame2, {184, 24, 81, 18}},
-      {d::Label7, K::Label, kMySQLDefaultPassword, d::Frame2, {8, 48, 153, 17}},
-      {d::Command3, K::Button, kOk, d::Frame2, {216, 48, 49, 25}},
-  };
-  return controls;
-}
-
-const std::vector<std::string_view>& MySQLCharacterSets() {
-  static const std::vector<std::string_view> items = {"utf8", "gb2312", "gbk", "latin1"};
-  return items;
-}
-
-const std::vector<std::string_view>& MySQLEngines() {
-  static const std::vector<std::string_view> items = {"INNODB", "MyISAM"};
-  return items;
-}
-
-MySQLForm LoadMySQLForm(const std::function<std::string(std::string_view key)>& get) {
-  MySQLForm form;
-  form.port = get("port");
-  form.character = get("default-character-set");
-  form.engine = get("default-storage-engine");
-  form.connections = get("max_connections");
-  return form;
-}
-
-int CharacterSetIndex(std::string_view loaded) {
-  const auto& items = MySQLCharacterSets();
-  for (size_t i = 0; i < items.size(); ++i) {
-    if (items[i] == loaded) return static_cast<int>(i);
-  }
-  return -1;
-}
-
-int EngineIndex(std::string_view loaded) { return loaded == "INNODB" ? 0 : 1; }
-
-std::optional<std::string_view> CheckMySQLForm(const MySQLForm& form) {
-  switch (CheckNumberField(form.port)) {
-    case NumberVerdict::NotANumber: return text::kMySQLPortNotNumber;
-    case NumberVerdict::NotAPositiveWholeNumber: return text::kMySQLPortNotPositive;
-    case NumberVerdict::Accepted: break;
-  }
-  switch (CheckNumberField(form.connections)) {
-    case NumberVerdict::NotANumber: return text::kConnectionsNotNumber;
-    case NumberVerdict::NotAPositiveWholeNumber: return text::kConnectionsNotPositive;
-    case NumberVerdict::Accepted: break;
-  }
-  return std::nullopt;
-}
-
-std::vector<FieldChange> MySQLChanges(const MySQLForm& loaded, const MySQLForm& current, const std::string& myIni) {
-  struct Target {
-    const char* section;
-    const char* key;
-  };
-  const struct {
-    const std::string MySQLForm::*field;
-    const char* profileKey;
-    std::vector<Target> targets;  // sections of my.ini, in writing order
-  } order[] = {
+  namespace d = ids::fmysql;
+  constexpr std::string_view kMyIni = "\\MySQL\\my.ini";
+  static const SettingsForm form{
+      kMySQLCaption,
+      "MySQL",
+      312,
+      253,
+      // Frames first, as in every window of the program. Command1 and Command2
+      // sit on the window itself, over the lower right corner of Frame1.
+      {
+          {d::Frame1, K::Frame, kMySQLCaption, 0, {16, 16, 289, 137}},
+          {d::Frame2, K::Frame, kMySQLPasswordFrame, 0, {16, 160, 289, 81}},
+          {d::Label1, K::Label, kMySQLPort, d::Frame1, {16, 32, 41, 17}},
+          {d::port, K::Edit, "", d::Frame1, {56, 32, 49, 18}},
+          {d::Label2, K::Label, kMySQLConnections, d::Frame1, {136, 32, 73, 17}},
+          {d::connections, K::Edit, "", d::Frame1, {208, 32, 65, 18}},
+          {d::Label4, K::Label, kMySQLCharacterSet, d::Frame1, {8, 64, 49, 17}},
+          {d::character, K::DropList, "", d::Frame1, {56, 64, 65, 20}},
+          {d::Label3, K::Label, kMySQLEngine, d::Frame1, {136, 64, 73, 17}},
+          {d::engine, K::DropList, "", d::Frame1, {208, 64, 65, 20}},
+          {d::Command1, K::Button, kOk, 0, {152, 120, 49, 25}},
+          {d::Command2, K::Button, kCancel, 0, {232, 120, 57, 25}},
+          {d::Label5, K::Label, kMySQLOldPassword, d::Frame2, {8, 24, 49, 17}},
+          {d::oldpwd, K::Edit, "", d::Frame2, {56, 24, 73, 18}},
+          {d::Label6, K::Label, kMySQLNewPassword, d::Frame2, {136, 24, 49, 17}},
+          {d::newpwd, K::Edit, "", d::Frame2, {184, 24, 81, 18}},
+          {d::Label7, K::Label, kMySQLDefaultPassword, d::Frame2, {8, 48, 153, 17}},
+          {d::Command3, K::Button, kOk, d::Frame2, {216, 48, 49, 25}},
+      },
       // The port is read by the client programs and by the server; the character
       // set by the command-line client and by the server.
-      {&MySQLForm::port, "port", {{"client", "port"}, {"mysqld", "port"}}},
-      {&MySQLForm::connections, "max_connections", {{"mysqld", "max_connections"}}},
-      {&MySQLForm::engine, "default-storage-engine", {{"mysqld", "default-storage-engine"}}},
-      {&MySQLForm::character,
-       "default-character-set",
-       {{"mysql", "default-character-set"}, {"mysqld", "default-character-set"}}},
+      {
+          {d::port, "port", {{kMyIni, "client", "port"}, {kMyIni, "mysqld", "port"}}},
+          {d::connections, "max_connections", {{kMyIni, "mysqld", "max_connections"}}},
+          // "INNODB" only for exactly "INNODB"; anything else shows "MyISAM".
+          {d::engine, "default-storage-engine", {{kMyIni, "mysqld", "default-storage-engine"}}, {"INNODB", "MyISAM"}, 1},
+          // A stored character set that is none of the items shows no selection,
+          // and no selection leaves the stored value as it is in both files.
+          {d::character,
+           "default-character-set",
+           {{kMyIni, "mysql", "default-character-set"}, {kMyIni, "mysqld", "default-character-set"}},
+           {"utf8", "gb2312", "gbk", "latin1"},
+           -1,
+           true},
+      },
+      {
+          {SettingsCheck::Kind::Number, d::port, kMySQLPortNotNumber, kMySQLPortNotPositive},
+          {SettingsCheck::Kind::Number, d::connections, kConnectionsNotNumber, kConnectionsNotPositive},
+      },
+      d::Command1,
+      d::Command2,
+      kMySQLDone,
   };
-  std::vector<FieldChange> changes;
-  for (const auto& row : order) {
-    const std::string& text = current.*row.field;
-    if (text == loaded.*row.field) continue;
-    // A stored character set that is none of the list's items shows no
-    // selection. The empty text is no character set: written, it would leave
-    // my.ini with an entry the server cannot use, so the stored value stays as
-    // it is in both files.
-    if (row.field == &MySQLForm::character && text.empty()) continue;
-    FieldChange change{row.profileKey, text, {}};
-    for (const Target& target : row.targets) {
-      change.writes.push_back({StackWrite::Kind::IniEntry, myIni, target.section, target.key, text});
-    }
-    changes.push_back(std::move(change));
-  }
-  return changes;
-}
-
-std::string MySQLIniPath(std::string_view programDirectory) {
-  return StackPath(programDirectory, "\\MySQL\\my.ini");
-}
-
-std::string QuoteArgument(std::string_view argument) {
-  if (!argument.empty() && argument.find_first_of(" \t\"") == std::string_view::npos) return std::string(argument);
-  std::string quoted = "\"";
-  size_t backslashes = 0;
-  for (char c : argument) {
-    if (c == '\\') {
-      ++backslashes;
-      continue;
-    }
-    // Backslashes count as escapes only before a quote; there they are doubled
-    // and one more escapes the quote itself.
-    quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
-    quoted += c;
-    backslashes = 0;
-  }
-  // Before the closing quote as well.
-  quoted.append(backslashes * 2, '\\');
-  return quoted + "\"";
+  return form;
 }
 
 std::string MySQLAdminProgram(std::string_view programDirectory) {
@@ -172,8 +102,8 @@ std::string MySQLClientCommandLine(std::string_view programDirectory) {
   return QuotedPath(std::string(programDirectory) + "\\mysql\\bin\\mysql.exe") + " -uroot -p";
 }
 
-PasswordConclusion ConcludePasswordChange(const PasswordToolRun& run, std::string_view programDirectory) {
-  using Outcome = PasswordToolRun::Outcome;
+PasswordConclusion ConcludePasswordChange(const ProgramRun& run, std::string_view programDirectory) {
+  using Outcome = ProgramRun::Outcome;
   switch (run.outcome) {
     case Outcome::CannotStart:
       return {std::string(text::kCannotStart) + MySQLAdminProgram(programDirectory), false};

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/main_layout.h"
+#include "ui/layout.h"
 #include "core/result.h"
 
 namespace tellurix {

@@ -6,11 +6,11 @@
 #include <string>
 #include <utility>
 
-#include "app/win32_controls.h"
-#include "app/win32_handles.h"
-#include "app/win32_text.h"
+#include "ui/win32_controls.h"
+#include "ui/win32_handles.h"
+#include "ui/win32_text.h"
 #include "core/file_io.h"
-#include "dialogs/dialog_window.h"
+#include "ui/dialog_window.h"
 #include "dialogs/settings_apply.h"
 #include "dialogs/site_manager.h"
 #include "resources/ids.h"
@@ -25,11 +25,6 @@ namespace d = ids::zhanform;
 // Posted to itself while loading; handled once the dialog is on the screen, so
 // that a problem with the file is reported over the dialog, not before it.
 constexpr int kAfterShown = 0x7F01;
-
-bool IsFolder(const std::string& path) {
-  const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 // SimSun, as the text areas are meant to look; where it is not installed, the
 // next font that shows Chinese, and at last the system's message font.

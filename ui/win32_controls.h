@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "app/main_layout.h"
+#include "ui/layout.h"
 
 namespace tellurix {
 

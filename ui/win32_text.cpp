@@ -1,10 +1,7 @@
-#include "app/win32_text.h"
+#include "ui/win32_text.h"
 
 #include <windows.h>
 
-#include <vector>
-
-#include "app/win32_handles.h"
 #include "resources/texts.h"
 
 namespace tellurix {
@@ -31,25 +28,6 @@ std::string LocalTimeText() {
   wchar_t buffer[64] = {};
   if (GetTimeFormatW(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, buffer, 64) == 0) return {};
   return Narrow(buffer);
-}
-
-bool LaunchCommandLine(std::string_view commandLine, int showState) {
-  // CreateProcessW may write into the command line, so it gets its own copy.
-  std::wstring wide = Widen(commandLine);
-  std::vector<wchar_t> buffer(wide.begin(), wide.end());
-  buffer.push_back(L'\0');
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = static_cast<WORD>(showState);
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &process)) {
-    return false;
-  }
-  UniqueKernelHandle thread(process.hThread);
-  UniqueKernelHandle owned(process.hProcess);
-  return true;
 }
 
 void ShowMessage(void* owner, std::string_view message) {

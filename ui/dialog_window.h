@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/main_layout.h"
-#include "app/win32_handles.h"
+#include "ui/layout.h"
+#include "ui/win32_handles.h"
 
 namespace tellurix {
 

@@ -1,6 +1,6 @@
-#include "app/win32_controls.h"
+#include "ui/win32_controls.h"
 
-#include "app/win32_text.h"
+#include "ui/win32_text.h"
 
 namespace tellurix {
 

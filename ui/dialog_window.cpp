@@ -1,7 +1,7 @@
-#include "dialogs/dialog_window.h"
+#include "ui/dialog_window.h"
 
-#include "app/win32_controls.h"
-#include "app/win32_text.h"
+#include "ui/win32_controls.h"
+#include "ui/win32_text.h"
 
 namespace tellurix {
 

@@ -1,8 +1,0 @@
-// Shows the PHP settings dialog modally.
-#pragma once
-
-#include <windows.h>
-
-namespace tellurix {
-void ShowPhpSettings(HWND owner);
-}
