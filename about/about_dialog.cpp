@@ -2,10 +2,11 @@
 
 #include <commctrl.h>
 
-#include <cstdlib>
-#include <cstring>
+#include <cstdint>
+#include <optional>
 #include <vector>
 
+#include "about/about_look.h"
 #include "about/shortcuts.h"
 #include "ui/layout.h"
 #include "ui/win32_controls.h"
@@ -22,32 +23,7 @@ namespace {
 
 namespace d = ids::fabout;
 
-constexpr int kAboutClientWidth = 312;
-constexpr int kAboutClientHeight = 192;
-
-// The labels and the button, made from the table with the dialog's font.
-const std::vector<ControlLayout>& AboutDialogControls() {
-  using Kind = ControlLayout::Kind;
-  static const std::vector<ControlLayout> table = {
-      {d::Label2, Kind::Label, text::kAboutDescription, 0, {80, 32, 225, 41}},
-      {d::Label3, Kind::Label, text::kAboutCopyright, 0, {40, 104, 241, 25}},
-      {d::Command1, Kind::Button, text::kOk, 0, {216, 144, 73, 33}},
-  };
-  return table;
-}
-// The picture and the link need static styles of their own; they are made when
-// the dialog opens.
-constexpr Rect kImage1Place = {8, 24, 60, 60};
-constexpr Rect kLabel1Place = {32, 144, 129, 25};
-
 constexpr int kPointSize = 12;
-
-struct BitmapTraits {
-  using Handle = HBITMAP;
-  static Handle Invalid() { return nullptr; }
-  static void Close(Handle h) { DeleteObject(h); }
-};
-using UniqueBitmap = UniqueHandle<BitmapTraits>;
 
 // The fixed-pitch Chinese font of the description and the copyright line:
 // Fixedsys where the system has it in the Chinese (GB2312) character set, else
@@ -79,82 +55,23 @@ HFONT CreateLinkFont(int dpi) {
   return CreateFontIndirectW(&font);
 }
 
-// Perceived brightness of a colour, 0 to 255.
-int Brightness(COLORREF colour) {
-  return (GetRValue(colour) * 299 + GetGValue(colour) * 587 + GetBValue(colour) * 114) / 1000;
+COLORREF LinkColourNow() {
+  const bool hasLink = GetSysColorBrush(COLOR_HOTLIGHT) != nullptr;
+  return LinkColour(hasLink ? std::optional<std::uint32_t>(GetSysColor(COLOR_HOTLIGHT)) : std::nullopt,
+                    GetSysColor(COLOR_BTNFACE), GetSysColor(COLOR_HIGHLIGHT));
 }
 
-// The system's colour for links where it stands out from the dialog's
-// background; otherwise (systems without one, themes that use it as a pale
-// hover shade in which the text would all but vanish) the selection colour.
-COLORREF LinkColour() {
-  constexpr int kLeastContrast = 64;
-  if (GetSysColorBrush(COLOR_HOTLIGHT)) {
-    const COLORREF link = GetSysColor(COLOR_HOTLIGHT);
-    if (std::abs(Brightness(link) - Brightness(GetSysColor(COLOR_BTNFACE))) >= kLeastContrast) return link;
-  }
-  return GetSysColor(COLOR_HIGHLIGHT);
-}
-
-// The emblem resource as straight-alpha BGRA pixels, top row first.
-struct Picture {
-  int width = 0, height = 0;
-  std::vector<BYTE> bgra;
-};
-
-// Empty when the resource is missing or is not a 32-bit bitmap with the
-// standard channel order.
 Picture LoadEmblem(HINSTANCE instance) {
   HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(IDB_EMBLEM), RT_BITMAP);
   HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
-  const BYTE* data = loaded ? static_cast<const BYTE*>(LockResource(loaded)) : nullptr;
-  const size_t size = found ? SizeofResource(instance, found) : 0;
-  BITMAPINFOHEADER header;
-  if (!data || size < sizeof(header)) return {};
-  std::memcpy(&header, data, sizeof(header));
-  const long width = header.biWidth;
-  const long height = std::labs(header.biHeight);
-  if (header.biSize < sizeof(header) || header.biPlanes != 1 || header.biBitCount != 32 || width <= 0 ||
-      width > 1024 || height == 0 || height > 1024) {
-    return {};
-  }
-  size_t offset = header.biSize;
-  if (header.biCompression == BI_BITFIELDS) {
-    // The colour masks are part of a newer header, or follow a plain one.
-    if (header.biSize == sizeof(header)) offset += 3 * sizeof(DWORD);
-    DWORD masks[3];
-    if (size < sizeof(header) + sizeof(masks)) return {};
-    std::memcpy(masks, data + sizeof(header), sizeof(masks));
-    if (masks[0] != 0x00FF0000 || masks[1] != 0x0000FF00 || masks[2] != 0x000000FF) return {};
-  } else if (header.biCompression != BI_RGB) {
-    return {};
-  }
-  const size_t stride = static_cast<size_t>(width) * 4;
-  if (size < offset + stride * static_cast<size_t>(height)) return {};
-  Picture picture{static_cast<int>(width), static_cast<int>(height), {}};
-  picture.bgra.resize(stride * static_cast<size_t>(height));
-  for (long y = 0; y < height; ++y) {
-    const long source = header.biHeight < 0 ? y : height - 1 - y;  // positive heights run bottom-up
-    std::memcpy(&picture.bgra[stride * static_cast<size_t>(y)], data + offset + stride * static_cast<size_t>(source),
-                stride);
-  }
-  return picture;
+  const char* data = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+  return data ? ParseEmblem(std::string_view(data, SizeofResource(instance, found))) : Picture{};
 }
 
-// The picture blended onto `background` and scaled to `side` pixels square. The
-// result has no alpha of its own, so the picture control shows it as it is on
-// every system.
+// The picture blended onto `background` and scaled to `side` pixels square.
 UniqueBitmap CreateEmblemBitmap(const Picture& picture, COLORREF background, int side) {
   if (picture.bgra.empty() || side <= 0) return {};
-  std::vector<BYTE> blended(picture.bgra.size());
-  const int backdrop[3] = {GetBValue(background), GetGValue(background), GetRValue(background)};
-  for (size_t i = 0; i < picture.bgra.size(); i += 4) {
-    const int alpha = picture.bgra[i + 3];
-    for (int c = 0; c < 3; ++c) {
-      blended[i + c] = static_cast<BYTE>((picture.bgra[i + c] * alpha + backdrop[c] * (255 - alpha) + 127) / 255);
-    }
-    blended[i + 3] = 0;
-  }
+  const std::vector<std::uint8_t> blended = BlendOnto(picture, background);
   BITMAPINFO source{};
   source.bmiHeader.biSize = sizeof(source.bmiHeader);
   source.bmiHeader.biWidth = picture.width;
@@ -243,7 +160,7 @@ class AboutDialog : public DialogWindow {
       case WM_CTLCOLORSTATIC:
         if (reinterpret_cast<HWND>(lParam) == self->link_) {
           const LRESULT brush = DefSubclassProc(hwnd, message, wParam, lParam);
-          SetTextColor(reinterpret_cast<HDC>(wParam), LinkColour());
+          SetTextColor(reinterpret_cast<HDC>(wParam), LinkColourNow());
           return brush;
         }
         break;

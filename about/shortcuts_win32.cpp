@@ -8,44 +8,12 @@
 
 #include "about/shortcut_plan.h"
 #include "ui/launcher.h"
+#include "ui/win32_handles.h"
 #include "ui/win32_text.h"
 
 namespace tellurix {
 
 namespace {
-
-// Owns one reference to a COM interface; moving hands the reference on.
-template <typename Interface>
-class ComPtr {
- public:
-  ComPtr() = default;
-  explicit ComPtr(Interface* pointer) : pointer_(pointer) {}
-  ComPtr(const ComPtr&) = delete;
-  ComPtr& operator=(const ComPtr&) = delete;
-  ComPtr(ComPtr&& other) noexcept : pointer_(std::exchange(other.pointer_, nullptr)) {}
-  ComPtr& operator=(ComPtr&& other) noexcept {
-    if (this != &other) {
-      reset();
-      pointer_ = std::exchange(other.pointer_, nullptr);
-    }
-    return *this;
-  }
-  ~ComPtr() { reset(); }
-
-  Interface* get() const { return pointer_; }
-  explicit operator bool() const { return pointer_ != nullptr; }
-  // For functions that hand out a new reference: the old one is released first.
-  void** out() {
-    reset();
-    return reinterpret_cast<void**>(&pointer_);
-  }
-  void reset() {
-    if (pointer_) std::exchange(pointer_, nullptr)->Release();
-  }
-
- private:
-  Interface* pointer_ = nullptr;
-};
 
 // A VARIANT that is cleared (its text freed, its object released) when it goes.
 class Variant {

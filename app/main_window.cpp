@@ -1,18 +1,14 @@
 #include "app/main_window.h"
 
-#include <commctrl.h>
-
 #include "app/main_layout.h"
-#include "app/quick_access.h"
+#include "app/quick_access_runner.h"
 #include "ui/launcher.h"
 #include "ui/win32_controls.h"
 #include "about/about_dialog.h"
 #include "dialogs/settings_dialog.h"
 #include "dialogs/site_manager_dialog.h"
 #include "ui/win32_text.h"
-#include "core/file_io.h"
 #include "core/process_probe.h"
-#include "core/profile_store.h"
 #include "resources/ids.h"
 #include "resources/resource.h"
 #include "resources/texts.h"
@@ -27,17 +23,11 @@ constexpr wchar_t kClassName[] = L"TellurixAdminForm1";
 constexpr UINT_PTR kTimer1 = 1;
 constexpr UINT kTimer1Interval = 1000;
 constexpr UINT_PTR kTrayRetryTimer = 2;
-constexpr UINT kTrayRetryInterval = 1000;
-// After this many failed attempts to add the icon the window is shown, so that the
-// user is never left without a way in.
-constexpr int kTrayRetriesBeforeShowing = 5;
 constexpr UINT_PTR kRestartTimerBase = 0x10000;
 
 // The tray icon reports through the mouse-move message, as the window's
 // long-standing record does.
 constexpr UINT kTrayCallbackMessage = WM_MOUSEMOVE;
-
-int IndexOf(Server server) { return server == Server::Apache ? 0 : 1; }
 
 HMENU BuildMenu(const MenuNode& node) {
   HMENU menu = CreatePopupMenu();
@@ -55,10 +45,6 @@ HMENU BuildMenu(const MenuNode& node) {
     }
   }
   return menu;
-}
-
-void SetEnabled(HWND control, bool enabled) {
-  if ((IsWindowEnabled(control) != FALSE) != enabled) EnableWindow(control, enabled);
 }
 
 }  // namespace
@@ -130,23 +116,12 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void MainWindow::OnCreate() {
-  HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE));
   font_.reset(CreateMessageFont(100));
   // The status marks are drawn larger so that the state can be read at a glance.
   markFont_.reset(CreateMessageFont(150));
   CreateControls(hwnd_, MainWindowControls(), dpi_, font_.get(), markFont_.get());
 
-  tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance, nullptr);
-  for (int mark : {ids::la, ids::lm}) {
-    TOOLINFOW tool{};
-    tool.cbSize = sizeof(tool);
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    tool.hwnd = hwnd_;
-    tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(hwnd_, mark));
-    tool.lpszText = const_cast<wchar_t*>(L"");
-    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-  }
+  status_.Create(hwnd_);
 
   fileMenu_.reset(BuildMenu(FileMenu()));
   filezMenu_.reset(BuildMenu(FilezMenu()));
@@ -157,7 +132,7 @@ void MainWindow::OnLoad() {
   SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
   SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
   tray_.Init(hwnd_, smallIcon_.get(), kTrayCallbackMessage, Widen(text::kAppTitle).c_str());
-  if (!tray_.Add()) SetTimer(hwnd_, kTrayRetryTimer, kTrayRetryInterval, nullptr);
+  if (!tray_.Add()) SetTimer(hwnd_, kTrayRetryTimer, TrayRetry::kIntervalMs, nullptr);
   // The window stays hidden: it was created without WS_VISIBLE.
   for (Server server : kServers) {
     Apply(server, StartupProbe(server, IsProcessRunning(TraitsOf(server).imageName)));
@@ -183,41 +158,9 @@ void MainWindow::OnTimer1Tick() {
 }
 
 void MainWindow::Apply(Server server, const StatusUpdate& update) {
-  const ServerTraits& traits = TraitsOf(server);
   if (!update.lineBefore.empty()) AppendLine(update.lineBefore);
   (server == Server::Apache ? apacheRunning_ : mySQLRunning_) = update.running;
-
-  const ServerDisplay& display = update.display;
-  SetEnabled(GetDlgItem(hwnd_, traits.stopButton), display.stopEnabled);
-  SetEnabled(GetDlgItem(hwnd_, traits.startButton), display.startEnabled);
-
-  HWND mark = GetDlgItem(hwnd_, traits.mark);
-  const int index = IndexOf(server);
-  const std::wstring caption = Widen(display.mark);
-  wchar_t current[8] = {};
-  GetWindowTextW(mark, current, 8);
-  if (caption != current) SetWindowTextW(mark, caption.c_str());
-  if (markColour_[index] != display.colour) {
-    markColour_[index] = display.colour;
-    InvalidateRect(mark, nullptr, TRUE);
-  }
-  std::wstring tip = Widen(display.tooltip);
-  if (tip != markTip_[index]) {
-    markTip_[index] = tip;
-    TOOLINFOW tool{};
-    tool.cbSize = sizeof(tool);
-    tool.hwnd = hwnd_;
-    tool.uId = reinterpret_cast<UINT_PTR>(mark);
-    tool.lpszText = markTip_[index].data();
-    SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
-  }
-
-  for (HMENU menu : {fileMenu_.get(), filezMenu_.get()}) {
-    for (int i = 0; i < 2; ++i) {
-      EnableMenuItem(menu, traits.startEntries[i], MF_BYCOMMAND | (display.startEnabled ? MF_ENABLED : MF_GRAYED));
-      EnableMenuItem(menu, traits.stopEntries[i], MF_BYCOMMAND | (display.stopEnabled ? MF_ENABLED : MF_GRAYED));
-    }
-  }
+  status_.Show(server, update.display, fileMenu_.get(), filezMenu_.get());
   if (!update.lineAfter.empty()) AppendLine(update.lineAfter);
 }
 
@@ -252,7 +195,7 @@ void MainWindow::Run(Command command) {
     case Command::MySQLSettings: OpenDialog(ShowMySQLSettings); break;
     case Command::PhpSettings: OpenDialog(ShowPhpSettings); break;
     default:
-      RunQuickAccess(command);
+      RunQuickAccess(hwnd_, command);
       break;
   }
 }
@@ -267,37 +210,6 @@ void MainWindow::OpenDialog(void (*show)(HWND owner)) {
   dialogOpen_ = true;
   show(hwnd_);
   dialogOpen_ = false;
-}
-
-void MainWindow::RunQuickAccess(Command command) {
-  // Read afresh each time: the settings dialogs may have changed them.
-  const QuickAccessSettings settings{ProgramDirectory(), GetIniValue("Apache", "Listen", "", "Tellurix.ini"),
-                                     GetIniValue("Apache", "DocumentRoot", "", "Tellurix.ini")};
-  const auto plan = QuickAccessLaunch(command, settings);
-  if (!plan) return;
-  if (command == Command::PhpInfo && !WritePhpInfoPage(settings.documentRoot)) return;
-  if (!Launch(*plan)) {
-    ShowMessage(hwnd_, std::string(text::kCannotStart) + plan->commandLine);
-  }
-}
-
-bool MainWindow::WritePhpInfoPage(const std::string& documentRoot) {
-  // Without a web root the page would land at the root of the current drive.
-  if (documentRoot.empty()) {
-    ShowMessage(hwnd_, text::kNoDocumentRoot);
-    return false;
-  }
-  const DWORD attributes = GetFileAttributesW(Widen(documentRoot).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    ShowMessage(hwnd_, std::string(text::kDocumentRootMissing) + documentRoot);
-    return false;
-  }
-  const std::string page = PhpInfoPagePath(documentRoot);
-  if (!WriteFileAtomically(page, kPhpInfoPage)) {
-    ShowMessage(hwnd_, std::string(text::kCannotWriteFile) + page);
-    return false;
-  }
-  return true;
 }
 
 void MainWindow::RunServiceCommand(ServiceCommand command) {
@@ -370,7 +282,7 @@ void MainWindow::OnTaskbarCreated() {
   if (tray_.Readd()) {
     KillTimer(hwnd_, kTrayRetryTimer);
   } else {
-    SetTimer(hwnd_, kTrayRetryTimer, kTrayRetryInterval, nullptr);
+    SetTimer(hwnd_, kTrayRetryTimer, TrayRetry::kIntervalMs, nullptr);
   }
 }
 
@@ -379,7 +291,7 @@ void MainWindow::OnTrayRetry() {
     KillTimer(hwnd_, kTrayRetryTimer);
     return;
   }
-  if (++trayRetries_ == kTrayRetriesBeforeShowing) ShowMe();
+  if (trayRetry_.Failed()) ShowMe();
 }
 
 void MainWindow::ShowMe() {
@@ -412,11 +324,11 @@ void MainWindow::OnDestroy() {
 }
 
 LRESULT MainWindow::OnCtlColorStatic(HDC dc, HWND control) {
-  const int id = GetDlgCtrlID(control);
-  if (id != ids::la && id != ids::lm) {
+  COLORREF colour = 0;
+  if (!status_.MarkColour(control, &colour)) {
     return DefWindowProcW(hwnd_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
   }
-  SetTextColor(dc, markColour_[id == ids::la ? 0 : 1]);
+  SetTextColor(dc, colour);
   SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
   return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
 }

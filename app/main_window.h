@@ -1,7 +1,8 @@
 // Form1: the control panel's one main window. It owns the tray icon, the two
 // popup menus, the message list and the reported state of both servers for the
-// life of the process. The window procedure only routes; every decision is asked
-// of the portable code (commands, status_monitor, service_commands, main_layout).
+// life of the process. The window procedure only routes: decisions come from the
+// portable code (commands, status_monitor, service_commands, main_layout), the
+// status display and the quick-access runner carry them out.
 #pragma once
 
 #include <windows.h>
@@ -11,8 +12,10 @@
 
 #include "app/commands.h"
 #include "app/service_commands.h"
+#include "app/status_display.h"
 #include "app/status_monitor.h"
 #include "app/tray_icon.h"
+#include "app/tray_retry.h"
 #include "ui/win32_handles.h"
 
 namespace tellurix {
@@ -42,9 +45,7 @@ class MainWindow {
 
   void Run(Command command);
   void RunServiceCommand(ServiceCommand command);
-  void RunQuickAccess(Command command);
   void OpenDialog(void (*show)(HWND owner));
-  bool WritePhpInfoPage(const std::string& documentRoot);
   void FinishRestart(UINT_PTR timerId);
   void PopUp(HMENU menu);
   void ShowMe();
@@ -56,21 +57,19 @@ class MainWindow {
   void LaunchService(const std::string& commandLine);
 
   HWND hwnd_ = nullptr;
-  HWND tooltip_ = nullptr;
   UINT taskbarCreated_ = 0;
   int dpi_ = 96;
   UniqueFont font_, markFont_;
   UniqueIcon bigIcon_, smallIcon_;
   UniqueMenu fileMenu_, filezMenu_;
   TrayIcon tray_;
-  int trayRetries_ = 0;
+  TrayRetry trayRetry_;
+  StatusDisplay status_;
   bool dialogOpen_ = false;
 
   // Reported state of each server, as the display last showed it.
   bool apacheRunning_ = false;
   bool mySQLRunning_ = false;
-  COLORREF markColour_[2] = {};
-  std::wstring markTip_[2];
 
   PendingRestarts restarts_;
 };

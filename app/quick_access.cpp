@@ -1,6 +1,7 @@
 #include "app/quick_access.h"
 
 #include "resources/maker_sites.h"
+#include "resources/texts.h"
 
 namespace tellurix {
 
@@ -16,7 +17,11 @@ std::string LocalAddress(const QuickAccessSettings& settings, std::string_view p
 }  // namespace
 
 
-std::string PhpInfoPagePath(std::string_view documentRoot) { return std::string(documentRoot) + "\\phpinfo.php"; }
+PhpInfoPage PlacePhpInfoPage(std::string_view documentRoot, bool rootIsFolder) {
+  if (documentRoot.empty()) return {{}, std::string(text::kNoDocumentRoot)};
+  if (!rootIsFolder) return {{}, std::string(text::kDocumentRootMissing) + std::string(documentRoot)};
+  return {std::string(documentRoot) + "\\phpinfo.php", std::nullopt};
+}
 
 std::optional<LaunchPlan> QuickAccessLaunch(Command command, const QuickAccessSettings& settings) {
   const std::string& home = settings.programDirectory;

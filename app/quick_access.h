@@ -25,8 +25,15 @@ inline constexpr char kLoopbackHost[] = "localhost";
 std::optional<LaunchPlan> QuickAccessLaunch(Command command, const QuickAccessSettings& settings);
 
 
-// The page the phpinfo command writes into the web root: 22 bytes.
+// The page the phpinfo command writes into the web root before it opens it: 22 bytes.
 inline constexpr std::string_view kPhpInfoPage = "<?   phpinfo();   ?>\r\n";
-std::string PhpInfoPagePath(std::string_view documentRoot);
+
+// Where the page goes, or the message that stops the command: without a web root
+// (empty, or no folder) the page would land at the root of the current drive.
+struct PhpInfoPage {
+  std::string path;
+  std::optional<std::string> problem;
+};
+PhpInfoPage PlacePhpInfoPage(std::string_view documentRoot, bool rootIsFolder);
 
 }  // namespace tellurix

@@ -1,5 +1,5 @@
-// Move-only owners for the Win32 handles the program keeps, so that nothing
-// leaks on an early return.
+// Move-only owners for the Win32 handles and COM references the program keeps,
+// so that nothing leaks on an early return.
 #pragma once
 
 #include <windows.h>
@@ -55,9 +55,49 @@ struct IconTraits {
   static void Close(Handle h) { DestroyIcon(h); }
 };
 
+struct BitmapTraits {
+  using Handle = HBITMAP;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { DeleteObject(h); }
+};
+
 using UniqueKernelHandle = UniqueHandle<KernelTraits>;
 using UniqueFont = UniqueHandle<FontTraits>;
 using UniqueMenu = UniqueHandle<MenuTraits>;
 using UniqueIcon = UniqueHandle<IconTraits>;
+using UniqueBitmap = UniqueHandle<BitmapTraits>;
+
+// Owns one reference to a COM interface; moving hands the reference on.
+template <typename Interface>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  explicit ComPtr(Interface* pointer) : pointer_(pointer) {}
+  ComPtr(const ComPtr&) = delete;
+  ComPtr& operator=(const ComPtr&) = delete;
+  ComPtr(ComPtr&& other) noexcept : pointer_(std::exchange(other.pointer_, nullptr)) {}
+  ComPtr& operator=(ComPtr&& other) noexcept {
+    if (this != &other) {
+      reset();
+      pointer_ = std::exchange(other.pointer_, nullptr);
+    }
+    return *this;
+  }
+  ~ComPtr() { reset(); }
+
+  Interface* get() const { return pointer_; }
+  explicit operator bool() const { return pointer_ != nullptr; }
+  // For functions that hand out a new reference: the old one is released first.
+  void** out() {
+    reset();
+    return reinterpret_cast<void**>(&pointer_);
+  }
+  void reset() {
+    if (pointer_) std::exchange(pointer_, nullptr)->Release();
+  }
+
+ private:
+  Interface* pointer_ = nullptr;
+};
 
 }  // namespace tellurix
