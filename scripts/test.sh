@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the native and the Windows builds, and runs
-# every test: native unit tests, then the end-to-end tests under Wine.
+# Installs what is missing, builds the native build and both Windows builds (every
+# target, tests included, for i686 and x86-64), and runs every test: native unit
+# and real-parser tests, a short fuzzing run, the import check of the 32-bit
+# product, and the end-to-end tests under Wine, 32-bit wherever it can start.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -9,41 +11,62 @@ bash scripts/install-deps.sh || exit 1
 source scripts/winebench.sh
 winebench_select
 jobs=$(nproc)
+began=$SECONDS
+stage_began=$SECONDS
+times=()
+stage() {  # stage NAME: ends the stage before it and starts this one
+  [ ${#times[@]} -gt 0 ] || [ -n "${current:-}" ] && times+=("$current $((SECONDS - stage_began)) s")
+  current=$1
+  stage_began=$SECONDS
+  echo "== $1"
+}
 
-echo "== Native build and unit tests"
-cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Release >/dev/null || exit 1
-cmake --build build/native -j"$jobs" || exit 1
-ctest --test-dir build/native --output-on-failure
-unit=$?
+# The Wine prefix takes a while to make; it is made while the builds run.
+bench=$(mktemp -d /tmp/tellurix-bench.XXXXXX)
+export WINEPREFIX=$bench/prefix
+trap 'winebench_down; rm -rf "$bench"' EXIT
+winebench_prefix "$bench" &
+prefix_maker=$!
 
-echo "== Fuzzing the configuration parsers (20 s per target)"
-bash scripts/fuzz.sh 20
+stage "Native build, unit and parser tests"
+cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Release >/dev/null &&
+  cmake --build build/native -j"$jobs" >/dev/null && ctest --test-dir build/native --output-on-failure | tail -n 3
+unit=${PIPESTATUS[0]}
+[ -f build/native/unit_tests ] || unit=1
+
+stage "Fuzzing the configuration parsers (10 s per target)"
+bash scripts/fuzz.sh 10
 fuzz=$?
 
-echo "== Windows builds ($TELLURIX_WIN_BUILD runs under Wine)"
-for build in win32 win64; do
-  arch=i686
-  [ "$build" = win64 ] && arch=x86_64
-  e2e=OFF
-  [ "$build" = "$TELLURIX_WIN_BUILD" ] && e2e=ON
-  [ "$build" = win32 ] || [ "$e2e" = ON ] || continue
-  cmake -S . -B "build/$build" -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" -DCMAKE_BUILD_TYPE=Release \
-    -DTELLURIX_E2E=$e2e -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/wine-run" >/dev/null || exit 1
-  cmake --build "build/$build" -j"$jobs" || exit 1
+built=0
+for arch in i686 x86_64; do
+  stage "Windows build for $arch (product, stand-ins, end-to-end tests)"
+  build=build/win32
+  [ $arch = x86_64 ] && build=build/win64
+  cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" -DCMAKE_BUILD_TYPE=Release \
+    -DTELLURIX_E2E=ON -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/wine-run" >/dev/null &&
+    cmake --build "$build" -j"$jobs" >/dev/null || { echo "build for $arch FAILED"; built=1; }
 done
 
-echo "== The product: one statically linked 32-bit TellurixAdmin.exe"
+stage "The product: one statically linked 32-bit TellurixAdmin.exe"
 bash scripts/check-imports.sh build/win32/TellurixAdmin.exe
 imports=$?
 
-echo "== End-to-end tests under Wine ($WINEARCH)"
-bench=$(mktemp -d /tmp/tellurix-bench.XXXXXX)
-trap 'winebench_down; rm -rf "$bench"' EXIT
-winebench_up "$bench" "build/$TELLURIX_WIN_BUILD"
-ctest --test-dir "build/$TELLURIX_WIN_BUILD" --output-on-failure
-e2e=$?
+stage "End-to-end tests under $WINEARCH Wine with build/$TELLURIX_WIN_BUILD/TellurixAdmin.exe"
+e2e=1
+if wait $prefix_maker && [ $built = 0 ]; then
+  winebench_up "$bench" "build/$TELLURIX_WIN_BUILD"
+  ctest --test-dir "build/$TELLURIX_WIN_BUILD" --output-on-failure | tail -n 4
+  e2e=${PIPESTATUS[0]}
+fi
+stage done
 
 verdict() { [ "$1" = 0 ] && echo passed || echo FAILED; }
+echo "== Stage times: $(IFS=';'; echo "${times[*]}" | sed 's/;/; /g'); total $((SECONDS - began)) s"
+bash scripts/code-lines.sh
+exe=32-bit
+[ "$TELLURIX_WIN_BUILD" = win64 ] && exe="64-bit (32-bit Wine cannot start on this kernel)"
 echo "== Summary: unit and parser tests $(verdict $unit), fuzzing $(verdict $fuzz)," \
-  "imports $(verdict $imports), end-to-end tests $(verdict $e2e)"
-[ $unit = 0 ] && [ $fuzz = 0 ] && [ $imports = 0 ] && [ $e2e = 0 ]
+  "Windows builds i686 and x86-64 $(verdict $built), imports $(verdict $imports)," \
+  "end-to-end tests $(verdict $e2e) against the $exe TellurixAdmin.exe"
+[ $unit = 0 ] && [ $fuzz = 0 ] && [ $built = 0 ] && [ $imports = 0 ] && [ $e2e = 0 ]

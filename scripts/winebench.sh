@@ -2,11 +2,13 @@
 #
 #   winebench_select         picks 32-bit Wine where the kernel runs 32-bit programs,
 #                            else 64-bit Wine (and the 64-bit build of the same sources)
+#   winebench_prefix DIR     makes the private prefix in DIR (Wine's user folders
+#                            as real folders); may run ahead, in the background
 #   winebench_up DIR EXEDIR [STACK]
-#                            private prefix in DIR, Xvfb display if none is given,
-#                            persistent wineserver, stand-in servers from EXEDIR
-#                            installed in C:\STACK (default "stack") as the
-#                            services Apache2 and MySQL
+#                            the prefix in DIR (made if missing), Xvfb display if
+#                            none is given, persistent wineserver, stand-in servers
+#                            from EXEDIR installed in C:\STACK (default "stack")
+#                            as the services Apache2 and MySQL
 #   winebench_down           ends exactly what winebench_up started
 #
 # Wine's output goes to DIR/wine.log: the first command of a server starts helper
@@ -24,12 +26,28 @@ winebench_select() {
   export WINEDEBUG=-all LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8
 }
 
+winebench_prefix() {
+  local dir
+  mkdir -p "$1"
+  dir=$(cd "$1" && pwd)
+  export WINEPREFIX=$dir/prefix
+  [ -f "$dir/prefix.made" ] && return 0
+  # No display yet: nothing of the prefix needs one.
+  DISPLAY= "$TELLURIX_WINE" wineboot -i >>"$dir/wine.log" 2>&1
+  "$TELLURIX_WINESERVER" -w
+  # Wine links Desktop, Documents and the like to $HOME; nothing of a test may
+  # land there, so they become real folders inside the prefix.
+  local link
+  for link in "$WINEPREFIX"/drive_c/users/*/*; do
+    if [ -L "$link" ]; then rm "$link" && mkdir "$link"; fi
+  done
+  : >"$dir/prefix.made"
+}
+
 winebench_up() {
   local dir=$1 exedir=$2 stackname=${3:-stack}
-  mkdir -p "$dir"
+  winebench_prefix "$dir"
   dir=$(cd "$dir" && pwd)
-  export WINEPREFIX=$dir/prefix
-  : > "$dir/wine.log"
   if [ -z "${DISPLAY:-}" ] || [ -n "${TELLURIX_XVFB:-}" ]; then
     local fd_file=$dir/display
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fd_file" >>"$dir/wine.log" 2>&1 &
@@ -40,14 +58,6 @@ winebench_up() {
     export TELLURIX_XVFB_PID
   fi
 
-  "$TELLURIX_WINE" wineboot -i >>"$dir/wine.log" 2>&1
-  "$TELLURIX_WINESERVER" -w
-  # Wine links Desktop, Documents and the like to $HOME; nothing of a test may
-  # land there, so they become real folders inside the prefix.
-  local link
-  for link in "$WINEPREFIX"/drive_c/users/*/*; do
-    if [ -L "$link" ]; then rm "$link" && mkdir "$link"; fi
-  done
   # Services are system processes: they live only while the server does, so it
   # is kept running until winebench_down.
   "$TELLURIX_WINESERVER" -p >>"$dir/wine.log" 2>&1
