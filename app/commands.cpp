@@ -8,70 +8,41 @@ namespace tellurix {
 namespace {
 
 struct Route {
-  int id;
   Command command;
+  int ids[3];  // 0: none
 };
 
 // Twin entries of the two menus run the same command as their first; the
 // service entries run the command of the matching button.
 constexpr Route kRoutes[] = {
-    {ids::starta, Command::StartApache},
-    {ids::astart, Command::StartApache},
-    {ids::astart2, Command::StartApache},
-    {ids::stopa, Command::StopApache},
-    {ids::astop, Command::StopApache},
-    {ids::astop2, Command::StopApache},
-    {ids::restaraCom, Command::RestartApache},
-    {ids::restarta, Command::RestartApache},
-    {ids::restarta2, Command::RestartApache},
-    {ids::startm, Command::StartMySQL},
-    {ids::mstart, Command::StartMySQL},
-    {ids::mstart2, Command::StartMySQL},
-    {ids::stopm, Command::StopMySQL},
-    {ids::mstop, Command::StopMySQL},
-    {ids::mstop2, Command::StopMySQL},
-    {ids::restartmCom, Command::RestartMySQL},
-    {ids::restartm, Command::RestartMySQL},
-    {ids::restartm2, Command::RestartMySQL},
-    {ids::Command1, Command::ShowFileMenu},
-    {ids::hideme, Command::HideMe},
-    {ids::showme, Command::ShowMe},
-    {ids::quit, Command::Quit},
-    {ids::quit3, Command::Quit},
-    {ids::phpset, Command::PhpSettings},
-    {ids::phpset2, Command::PhpSettings},
-    {ids::apcheset, Command::ApacheSettings},
-    {ids::apcheset2, Command::ApacheSettings},
-    {ids::mysqlset, Command::MySQLSettings},
-    {ids::mysqlset2, Command::MySQLSettings},
-    {ids::zhanCom, Command::SiteManager},
-    {ids::zhan1, Command::SiteManager},
-    {ids::zhan2, Command::SiteManager},
-    {ids::about, Command::About},
-    {ids::about2, Command::About},
-    {ids::phpini, Command::EditPhpIni},
-    {ids::phpini2, Command::EditPhpIni},
-    {ids::httpdconf, Command::EditHttpdConf},
-    {ids::httpdconf2, Command::EditHttpdConf},
-    {ids::mysqlini, Command::EditMySQLIni},
-    {ids::mysqlini2, Command::EditMySQLIni},
-    {ids::phpmyadmininc, Command::EditPhpMyAdminInc},
-    {ids::phpmyadmininc2, Command::EditPhpMyAdminInc},
-    {ids::wwwroot, Command::OpenWwwRoot},
-    {ids::wwwroot2, Command::OpenWwwRoot},
-    {ids::mysqldata, Command::OpenMySQLData},
-    {ids::mysqldata2, Command::OpenMySQLData},
-    {ids::apachelog, Command::OpenApacheLog},
-    {ids::mysqlconsole, Command::MySQLConsole},
-    {ids::mysqlconsole2, Command::MySQLConsole},
-    {ids::servicecontrol, Command::ServiceControl},
-    {ids::servicecontrol2, Command::ServiceControl},
-    {ids::homepage, Command::HomePage},
-    {ids::homepage2, Command::HomePage},
-    {ids::phpmyadmin, Command::PhpMyAdmin},
-    {ids::phpmyadmin2, Command::PhpMyAdmin},
-    {ids::phpinfo, Command::PhpInfo},
-    {ids::update, Command::Update},
+    {Command::StartApache, {ids::starta, ids::astart, ids::astart2}},
+    {Command::StopApache, {ids::stopa, ids::astop, ids::astop2}},
+    {Command::RestartApache, {ids::restaraCom, ids::restarta, ids::restarta2}},
+    {Command::StartMySQL, {ids::startm, ids::mstart, ids::mstart2}},
+    {Command::StopMySQL, {ids::stopm, ids::mstop, ids::mstop2}},
+    {Command::RestartMySQL, {ids::restartmCom, ids::restartm, ids::restartm2}},
+    {Command::ShowFileMenu, {ids::Command1}},
+    {Command::HideMe, {ids::hideme}},
+    {Command::ShowMe, {ids::showme}},
+    {Command::Quit, {ids::quit, ids::quit3}},
+    {Command::PhpSettings, {ids::phpset, ids::phpset2}},
+    {Command::ApacheSettings, {ids::apcheset, ids::apcheset2}},
+    {Command::MySQLSettings, {ids::mysqlset, ids::mysqlset2}},
+    {Command::SiteManager, {ids::zhanCom, ids::zhan1, ids::zhan2}},
+    {Command::About, {ids::about, ids::about2}},
+    {Command::EditPhpIni, {ids::phpini, ids::phpini2}},
+    {Command::EditHttpdConf, {ids::httpdconf, ids::httpdconf2}},
+    {Command::EditMySQLIni, {ids::mysqlini, ids::mysqlini2}},
+    {Command::EditPhpMyAdminInc, {ids::phpmyadmininc, ids::phpmyadmininc2}},
+    {Command::OpenWwwRoot, {ids::wwwroot, ids::wwwroot2}},
+    {Command::OpenMySQLData, {ids::mysqldata, ids::mysqldata2}},
+    {Command::OpenApacheLog, {ids::apachelog}},
+    {Command::MySQLConsole, {ids::mysqlconsole, ids::mysqlconsole2}},
+    {Command::ServiceControl, {ids::servicecontrol, ids::servicecontrol2}},
+    {Command::HomePage, {ids::homepage, ids::homepage2}},
+    {Command::PhpMyAdmin, {ids::phpmyadmin, ids::phpmyadmin2}},
+    {Command::PhpInfo, {ids::phpinfo}},
+    {Command::Update, {ids::update}},
 };
 
 using K = MenuNode::Kind;
@@ -162,8 +133,11 @@ MenuNode MakeFilezMenu() {
 }  // namespace
 
 std::optional<Command> CommandFor(int id) {
+  if (id == 0) return std::nullopt;
   for (const Route& route : kRoutes) {
-    if (route.id == id) return route.command;
+    for (int routed : route.ids) {
+      if (routed == id) return route.command;
+    }
   }
   return std::nullopt;
 }

@@ -12,10 +12,7 @@ const SettingsForm& ApacheSettingsForm() {
   namespace d = ids::fapache;
   constexpr std::string_view kHttpdConf = "\\Apache2\\conf\\httpd.conf";
   static const SettingsForm form{
-      kApacheCaption,
-      "Apache",
-      352,
-      228,
+      kApacheCaption, "Apache", 352, 228,
       {
           {d::Frame1, K::Frame, kApacheCaption, 0, {16, 16, 321, 177}},
           {d::Label1, K::Label, kApachePort, d::Frame1, {40, 24, 49, 17}},
@@ -44,9 +41,7 @@ const SettingsForm& ApacheSettingsForm() {
           {SettingsCheck::Kind::Folder, d::root, kRootMissing},
           {SettingsCheck::Kind::Number, d::listen, kApachePortNotNumber, kApachePortNotPositive},
       },
-      d::Command1,
-      d::Command2,
-      kApacheDone,
+      d::Command1, d::Command2, kApacheDone,
   };
   return form;
 }

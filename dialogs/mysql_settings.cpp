@@ -29,10 +29,7 @@ const SettingsForm& MySQLSettingsForm() {
   namespace d = ids::fmysql;
   constexpr std::string_view kMyIni = "\\MySQL\\my.ini";
   static const SettingsForm form{
-      kMySQLCaption,
-      "MySQL",
-      312,
-      253,
+      kMySQLCaption, "MySQL", 312, 253,
       // Frames first, as in every window of the program. Command1 and Command2
       // sit on the window itself, over the lower right corner of Frame1.
       {
@@ -75,9 +72,7 @@ const SettingsForm& MySQLSettingsForm() {
           {SettingsCheck::Kind::Number, d::port, kMySQLPortNotNumber, kMySQLPortNotPositive},
           {SettingsCheck::Kind::Number, d::connections, kConnectionsNotNumber, kConnectionsNotPositive},
       },
-      d::Command1,
-      d::Command2,
-      kMySQLDone,
+      d::Command1, d::Command2, kMySQLDone,
   };
   return form;
 }

@@ -17,10 +17,7 @@ const SettingsForm& PhpSettingsForm() {
     return SettingsField{control, key, {{kPhpIni, "PHP", key}}, kSwitch, 1};
   };
   static const SettingsForm form{
-      kPhpCaption,
-      "PHP",
-      392,
-      243,
+      kPhpCaption, "PHP", 392, 243,
       {
           {d::Frame1, K::Frame, kPhpCaption, 0, {24, 16, 345, 185}},
           {d::Label1, K::Label, kPhpRegister, d::Frame1, {8, 24, 65, 17}},
@@ -59,9 +56,7 @@ const SettingsForm& PhpSettingsForm() {
           {SettingsCheck::Kind::Number, d::max_time, kMaxTimeNotNumber, kMaxTimeNotPositive},
           {SettingsCheck::Kind::Number, d::upload_file, kUploadNotNumber, kUploadNotPositive},
       },
-      d::Command1,
-      d::Command2,
-      kPhpDone,
+      d::Command1, d::Command2, kPhpDone,
   };
   return form;
 }
