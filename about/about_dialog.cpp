@@ -31,17 +31,9 @@ constexpr int kPointSize = 12;
 // chooses.
 HFONT CreateChineseFixedFont(int dpi) {
   LOGFONTW font{};
-  font.lfHeight = -MulDiv(kPointSize, dpi, 72);
-  font.lfWeight = FW_NORMAL;
   font.lfCharSet = GB2312_CHARSET;
   font.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
-  for (const wchar_t* face : {L"Fixedsys", L"NSimSun", L"新宋体", L"SimSun", L"宋体"}) {
-    if (FontInstalled(face, GB2312_CHARSET)) {
-      lstrcpynW(font.lfFaceName, face, LF_FACESIZE);
-      break;
-    }
-  }
-  return CreateFontIndirectW(&font);
+  return CreateFontOfFirstFace({L"Fixedsys", L"NSimSun", L"新宋体", L"SimSun", L"宋体"}, kPointSize * 10, dpi, font, false);
 }
 
 // Bold and underlined, so that the label reads as a link.

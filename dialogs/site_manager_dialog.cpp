@@ -30,27 +30,9 @@ constexpr int kAfterShown = 0x7F01;
 // next font that shows Chinese, and at last the system's message font.
 HFONT CreateChineseFont(int tenthsOfPoint, int dpi) {
   LOGFONTW font{};
-  font.lfHeight = -MulDiv(tenthsOfPoint, dpi, 720);
-  font.lfWeight = FW_NORMAL;
   font.lfCharSet = DEFAULT_CHARSET;
-  const wchar_t* face = nullptr;
-  for (const wchar_t* candidate : {L"SimSun", L"宋体", L"NSimSun", L"新宋体", L"Microsoft YaHei", L"微软雅黑"}) {
-    if (FontInstalled(candidate)) {
-      face = candidate;
-      break;
-    }
-  }
-  if (face) {
-    lstrcpynW(font.lfFaceName, face, LF_FACESIZE);
-  } else {
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof(metrics);
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
-      lstrcpynW(font.lfFaceName, metrics.lfMessageFont.lfFaceName, LF_FACESIZE);
-      font.lfCharSet = metrics.lfMessageFont.lfCharSet;
-    }
-  }
-  return CreateFontIndirectW(&font);
+  return CreateFontOfFirstFace({L"SimSun", L"宋体", L"NSimSun", L"新宋体", L"Microsoft YaHei", L"微软雅黑"},
+                               tenthsOfPoint, dpi, font);
 }
 
 // Every click into the example selects all of it, also after the user has

@@ -79,6 +79,25 @@ bool FontInstalled(const wchar_t* face, BYTE charset) {
   return found;
 }
 
+HFONT CreateFontOfFirstFace(std::initializer_list<const wchar_t*> faces, int tenthsOfPoint, int dpi, LOGFONTW font,
+                            bool fallbackToMessageFont) {
+  font.lfHeight = -MulDiv(tenthsOfPoint, dpi, 720);
+  if (font.lfWeight == 0) font.lfWeight = FW_NORMAL;
+  for (const wchar_t* face : faces) {
+    if (FontInstalled(face, font.lfCharSet)) {
+      lstrcpynW(font.lfFaceName, face, LF_FACESIZE);
+      return CreateFontIndirectW(&font);
+    }
+  }
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof(metrics);
+  if (fallbackToMessageFont && SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
+    lstrcpynW(font.lfFaceName, metrics.lfMessageFont.lfFaceName, LF_FACESIZE);
+    font.lfCharSet = metrics.lfMessageFont.lfCharSet;
+  }
+  return CreateFontIndirectW(&font);
+}
+
 int ScreenDpi() {
   HDC screen = GetDC(nullptr);
   const int dpi = GetDeviceCaps(screen, LOGPIXELSY);

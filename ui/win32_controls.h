@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <initializer_list>
 #include <vector>
 
 #include "ui/layout.h"
@@ -18,6 +19,12 @@ HFONT CreateMessageFont(int percent);
 
 // Whether the system has a font of this face in the character set.
 bool FontInstalled(const wchar_t* face, BYTE charset = DEFAULT_CHARSET);
+
+// A font of `tenthsOfPoint` at `dpi`, in the first of `faces` the system has in
+// the font's character set; with none of them, in the system's message face
+// (or, when `fallbackToMessageFont` is false, whatever face the system picks).
+HFONT CreateFontOfFirstFace(std::initializer_list<const wchar_t*> faces, int tenthsOfPoint, int dpi,
+                            LOGFONTW font = {}, bool fallbackToMessageFont = true);
 
 // The screen's DPI (96 when the program is not DPI-aware).
 int ScreenDpi();
