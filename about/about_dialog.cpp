@@ -29,11 +29,11 @@ constexpr int kPointSize = 12;
 // Fixedsys where the system has it in the Chinese (GB2312) character set, else
 // the fixed-pitch Song face, else whatever fixed-pitch Chinese font the system
 // chooses.
-HFONT CreateChineseFixedFont(int dpi) {
+HFONT CreateChineseFixedFont(int dpi, int tenthsOfPoint = kPointSize * 10) {
   LOGFONTW font{};
   font.lfCharSet = GB2312_CHARSET;
   font.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
-  return CreateFontOfFirstFace({L"Fixedsys", L"NSimSun", L"新宋体", L"SimSun", L"宋体"}, kPointSize * 10, dpi, font, false);
+  return CreateFontOfFirstFace({L"Fixedsys", L"NSimSun", L"新宋体", L"SimSun", L"宋体"}, tenthsOfPoint, dpi, font, false);
 }
 
 // Bold and underlined, so that the label reads as a link.
@@ -94,6 +94,40 @@ UniqueBitmap CreateEmblemBitmap(const Picture& picture, COLORREF background, int
   return bitmap;
 }
 
+}  // namespace
+
+HFONT CreateFittingChineseFont(std::wstring_view text, SIZE box, int dpi) {
+  HDC screen = GetDC(nullptr);
+  // Smaller sizes are asked of the face the system actually chose, so that a
+  // size step never switches to yet another substitute.
+  wchar_t face[LF_FACESIZE] = {};
+  LOGFONTW wanted{};
+  UniqueFont font(CreateChineseFixedFont(dpi));
+  if (font) GetObjectW(font.get(), sizeof(wanted), &wanted);
+  auto fits = [&](HFONT candidate) {
+    HGDIOBJ previous = SelectObject(screen, candidate);
+    if (!face[0]) GetTextFaceW(screen, LF_FACESIZE, face);
+    RECT measured = {0, 0, box.cx, 0};
+    DrawTextW(screen, text.data(), static_cast<int>(text.size()), &measured, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    SelectObject(screen, previous);
+    return measured.bottom <= box.cy;
+  };
+  if (font && !fits(font.get())) {
+    lstrcpynW(wanted.lfFaceName, face, LF_FACESIZE);
+    const int size = LargestFittingSize(kPointSize * 10 - 5, 60, [&](int tenths) {
+      wanted.lfHeight = -MulDiv(tenths, dpi, 720);
+      font.reset(CreateFontIndirectW(&wanted));
+      return font && fits(font.get());
+    });
+    wanted.lfHeight = -MulDiv(size, dpi, 720);
+    font.reset(CreateFontIndirectW(&wanted));
+  }
+  ReleaseDC(nullptr, screen);
+  return font.release();
+}
+
+namespace {
+
 class AboutDialog : public DialogWindow {
  public:
   AboutDialog() : DialogWindow(text::kAboutCaption, kAboutClientWidth, kAboutClientHeight, AboutDialogControls()) {}
@@ -114,9 +148,13 @@ class AboutDialog : public DialogWindow {
     SetWindowTextW(link_, Widen(text::kAboutSupport).c_str());
 
     chineseFont_.reset(CreateChineseFixedFont(dpi));
+    const Rect& place = AboutDialogControls()[0].place;  // Label2, the description
+    descriptionFont_.reset(CreateFittingChineseFont(
+        Widen(text::kAboutDescription), {ScaleForDpi(place.width, dpi), ScaleForDpi(place.height, dpi)}, dpi));
     linkFont_.reset(CreateLinkFont(dpi));
-    for (int id : {d::Label2, d::Label3}) {
-      if (chineseFont_) SendDlgItemMessageW(hwnd(), id, WM_SETFONT, reinterpret_cast<WPARAM>(chineseFont_.get()), TRUE);
+    const struct { int id; HFONT font; } labels[] = {{d::Label2, descriptionFont_.get()}, {d::Label3, chineseFont_.get()}};
+    for (const auto& label : labels) {
+      if (label.font) SendDlgItemMessageW(hwnd(), label.id, WM_SETFONT, reinterpret_cast<WPARAM>(label.font), TRUE);
     }
     if (linkFont_) SendMessageW(link_, WM_SETFONT, reinterpret_cast<WPARAM>(linkFont_.get()), TRUE);
 
@@ -175,7 +213,7 @@ class AboutDialog : public DialogWindow {
 
   HWND link_ = nullptr;
   UniqueBitmap emblem_;  // shown by Image1, which does not own it
-  UniqueFont chineseFont_, linkFont_;
+  UniqueFont chineseFont_, descriptionFont_, linkFont_;
 };
 
 }  // namespace

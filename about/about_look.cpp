@@ -37,6 +37,13 @@ const std::vector<ControlLayout>& AboutDialogControls() {
   return table;
 }
 
+int LargestFittingSize(int largest, int smallest, const std::function<bool(int tenthsOfPoint)>& fits) {
+  for (int size = largest; size > smallest; size -= 5) {
+    if (fits(size)) return size;
+  }
+  return smallest;
+}
+
 Picture ParseEmblem(std::string_view dib) {
   if (dib.size() < kHeaderSize) return {};
   const std::uint32_t headerSize = U32(dib, 0);

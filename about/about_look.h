@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,10 @@ const std::vector<ControlLayout>& AboutDialogControls();
 // the dialog opens.
 inline constexpr Rect kImage1Place = {8, 24, 60, 60};
 inline constexpr Rect kLabel1Place = {32, 144, 129, 25};
+
+// The largest size, in tenths of a point from `largest` down to `smallest` in
+// half points, at which `fits` holds; `smallest` when none does.
+int LargestFittingSize(int largest, int smallest, const std::function<bool(int tenthsOfPoint)>& fits);
 
 // Straight-alpha BGRA pixels, top row first.
 struct Picture {

@@ -15,7 +15,7 @@
 #include "app/status_display.h"
 #include "app/status_monitor.h"
 #include "app/tray_icon.h"
-#include "app/tray_retry.h"
+#include "app/tray_policy.h"
 #include "ui/win32_handles.h"
 
 namespace tellurix {

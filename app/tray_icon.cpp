@@ -2,13 +2,15 @@
 
 #include <cwchar>
 
+#include "app/tray_policy.h"
+
 namespace tellurix {
 
 void TrayIcon::Init(HWND window, HICON icon, UINT callbackMessage, const wchar_t* tip) {
   data_ = {};
   data_.cbSize = sizeof(data_);
   data_.hWnd = window;
-  data_.uID = static_cast<UINT>(reinterpret_cast<UINT_PTR>(icon));
+  data_.uID = TrayIconId(reinterpret_cast<std::uintptr_t>(icon));
   data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
   data_.uCallbackMessage = callbackMessage;
   data_.hIcon = icon;

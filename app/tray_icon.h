@@ -10,7 +10,7 @@ namespace tellurix {
 class TrayIcon {
  public:
   // The icon's notifications arrive as `callbackMessage` on `window`; the icon
-  // handle doubles as the icon's identifier.
+  // handle doubles as the icon's identifier (see TrayIconId).
   void Init(HWND window, HICON icon, UINT callbackMessage, const wchar_t* tip);
 
   bool Add();

@@ -13,8 +13,25 @@ std::optional<std::string> ToAnsi(std::string_view utf8);
 // ANSI bytes to UTF-8; nullopt when the bytes are not valid in the code page.
 std::optional<std::string> FromAnsi(std::string_view ansi);
 
-// What a console program printed, as UTF-8 text; bytes that are not valid in the
-// code page become U+FFFD instead of failing the whole text.
+// The WideCharToMultiByte flags that are valid for a code page. UTF-8 and
+// GB18030 take WC_ERR_INVALID_CHARS and no "used default char" report; UTF-7
+// and the stateful code pages take neither; the others take
+// WC_NO_BEST_FIT_CHARS and report a character they had to replace.
+struct EncodeFlags {
+  unsigned long flags;
+  bool reportsLoss;
+};
+EncodeFlags EncodeFlagsFor(unsigned codePage);
+
+#ifdef _WIN32
+// The codec in a given code page (ToAnsi and FromAnsi use the system's).
+std::optional<std::string> ToCodePage(std::string_view utf8, unsigned codePage);
+std::optional<std::string> FromCodePage(std::string_view bytes, unsigned codePage);
+#endif
+
+// What a console program printed, as UTF-8 text: bytes in the console's (OEM)
+// code page; bytes that are not valid there become U+FFFD instead of failing
+// the whole text.
 std::string FromProgramOutput(std::string_view bytes);
 
 // Whether the byte starts a two-byte character in the ANSI code page (code page

@@ -14,6 +14,22 @@ namespace tellurix {
 Result<std::string> ReadFileBytes(const std::string& path);
 Result<Done> WriteFileAtomically(const std::string& path, std::string_view bytes);
 
+// The last step of a write replaces the file with the temporary one. When that
+// fails, the system's error code tells what is left: with
+// ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 (1177) the old file has already been moved
+// away, and the temporary file is the only copy of the content; it must be
+// moved into place, never deleted. After any other failure the old file is
+// still there and the temporary file is dropped.
+enum class AfterFailedReplace { DeleteTemporary, MoveTemporaryIntoPlace };
+AfterFailedReplace RecoveryAfterFailedReplace(unsigned long windowsError);
+
+#ifdef _WIN32
+// The replace step (ReplaceFileW), replaceable by tests that inject its
+// documented failures; nullptr puts the system's back.
+using ReplaceFileStep = int (*)(const wchar_t* replaced, const wchar_t* replacement);
+void SetReplaceFileStepForTesting(ReplaceFileStep step);
+#endif
+
 // Whether the path names an existing folder.
 bool IsFolder(const std::string& path);
 

@@ -45,7 +45,14 @@ Error FromLastError(const std::string& path) {
   return {kind, path, "Windows error " + std::to_string(code)};
 }
 
+int SystemReplaceFile(const wchar_t* replaced, const wchar_t* replacement) {
+  return ReplaceFileW(replaced, replacement, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
+}
+ReplaceFileStep replaceFileStep = SystemReplaceFile;
+
 }  // namespace
+
+void SetReplaceFileStepForTesting(ReplaceFileStep step) { replaceFileStep = step ? step : SystemReplaceFile; }
 
 Result<std::string> ReadFileBytes(const std::string& path) {
   HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -105,14 +112,20 @@ Result<Done> WriteFileAtomically(const std::string& path, std::string_view bytes
   // also keeps its security and creation time, but not every implementation of it
   // keeps the attributes.
   if (exists) SetFileAttributesW(temp, attributes & kKeptAttributes);
-  const BOOL replaced = exists ? ReplaceFileW(target.c_str(), temp, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
-                               : MoveFileExW(temp, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-  if (!replaced) {
+  auto moveIntoPlace = [&] {
+    return MoveFileExW(temp, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+  };
+  if (exists ? replaceFileStep(target.c_str(), temp) : moveIntoPlace()) return Done{};
+  const DWORD code = GetLastError();
+  error = FromLastError(path);
+  if (exists && RecoveryAfterFailedReplace(code) == AfterFailedReplace::MoveTemporaryIntoPlace) {
+    if (moveIntoPlace()) return Done{};
     error = FromLastError(path);
-    DeleteFileW(temp);
+    error.keptAt = Utf8(temp);
     return error;
   }
-  return Done{};
+  DeleteFileW(temp);
+  return error;
 }
 
 bool IsFolder(const std::string& path) {

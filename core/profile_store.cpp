@@ -134,13 +134,15 @@ std::string Assign(std::string_view file, std::string_view section, std::string_
     out.append(entry).append(lineBreak);
     return out;
   }
-  // A replaced line keeps its own line break; an added one goes after the
-  // section's last key (or its header), before the comments that follow.
+  // A replaced line keeps its own line break (and gets one at the end of a file
+  // without a final break: every line written ends in one, as the platform's
+  // own writer does); an added one goes after the section's last key (or its
+  // header), before the comments that follow.
   const size_t after = place.lastKey ? *place.lastKey : *place.section;
   for (size_t i = 0; i < place.lines.size(); ++i) {
     const TextLine& line = place.lines[i];
     if (place.key && i == *place.key) {
-      out.append(entry).append(line.brk);
+      out.append(entry).append(line.brk.empty() ? lineBreak : line.brk);
       continue;
     }
     append(line);

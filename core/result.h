@@ -21,6 +21,7 @@ struct Error {
   ErrorKind kind = ErrorKind::Other;
   std::string path;    // the file concerned (UTF-8), empty when none
   std::string detail;  // for logs and the command-line tool, in English
+  std::string keptAt{};  // where the new content was left when it could not take the file's place
 };
 
 // A value or the error that prevented it.

@@ -77,6 +77,11 @@ const SettingsForm& MySQLSettingsForm() {
   return form;
 }
 
+std::optional<std::string_view> NewPasswordProblem(std::string_view newPassword) {
+  if (newPassword.empty()) return text::kNewPasswordEmpty;
+  return std::nullopt;
+}
+
 std::string MySQLAdminProgram(std::string_view programDirectory) {
   return std::string(programDirectory) + "\\MySQL\\bin\\mysqladmin";
 }

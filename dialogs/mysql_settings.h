@@ -2,12 +2,18 @@
 // the command lines it runs and what it tells the user afterwards.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "ui/launch_plan.h"
 
 namespace tellurix {
+
+// The message that stops a change before the confirmation question: an empty
+// new password would silently remove the root password. (An empty old password
+// is valid: a fresh installation may have none.)
+std::optional<std::string_view> NewPasswordProblem(std::string_view newPassword);
 
 // The program that changes the password, without extension as the system's
 // program search finds it.

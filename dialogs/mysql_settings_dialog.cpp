@@ -22,7 +22,7 @@ class MySQLSettingsDialog : public SettingsDialog {
   void OnCommand(int id) override {
     // While mysqladmin runs the dialog is disabled; a command that still
     // arrives waits for the next click.
-    if (!busy_) SettingsDialog::OnCommand(id);
+    if (!busy()) SettingsDialog::OnCommand(id);
   }
 
   void OnOwnCommand(int id) override {
@@ -30,6 +30,10 @@ class MySQLSettingsDialog : public SettingsDialog {
   }
 
   void OnChangePassword() {
+    if (auto problem = NewPasswordProblem(Text(d::newpwd))) {
+      Message(*problem);
+      return;
+    }
     // The program's one question: OK and Cancel, no icon.
     if (MessageBoxW(hwnd(), Widen(text::kConfirmPasswordChange).c_str(), Widen(text::kAppTitle).c_str(),
                     MB_OKCANCEL) != IDOK) {
@@ -40,12 +44,17 @@ class MySQLSettingsDialog : public SettingsDialog {
 
     // Unlike the program's other launches this one waits, so that the user is
     // told whether the password really changed.
-    busy_ = true;
+    // The wait shows: the wait cursor over the dialog, the frame's button
+    // greyed, the rest of the dialog closed to input.
+    HWND button = GetDlgItem(hwnd(), d::Command3);
+    SetBusy(true);
+    EnableWindow(button, FALSE);
     EnableWindow(hwnd(), FALSE);
     const std::optional<ProgramRun> run = RunCaptured(commandLine, kPasswordToolTimeLimitMs, hwnd());
     if (!run || !IsWindow(hwnd())) return;
     EnableWindow(hwnd(), TRUE);
-    busy_ = false;
+    EnableWindow(button, TRUE);
+    SetBusy(false);
 
     // Only a change that mysqladmin reports as done is followed by the login
     // check; after a failure both boxes keep what was typed for another try.
@@ -57,8 +66,6 @@ class MySQLSettingsDialog : public SettingsDialog {
     SetText(d::oldpwd, "");
     SetText(d::newpwd, "");
   }
-
-  bool busy_ = false;
 };
 
 }  // namespace

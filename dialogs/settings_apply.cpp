@@ -55,8 +55,10 @@ std::string CannotWriteMessage(const Error& error) {
     case ErrorKind::InvalidArgument: reason = text::kWriteFailedInvalid; break;
     case ErrorKind::Other: break;
   }
-  return std::string(text::kWriteFailedBefore) + error.path + text::kWriteFailedMiddle + std::string(reason) +
-         text::kWriteFailedAfter;
+  std::string message = std::string(text::kWriteFailedBefore) + error.path + text::kWriteFailedMiddle +
+                        std::string(reason) + text::kWriteFailedAfter;
+  if (!error.keptAt.empty()) message += text::kWriteKeptAtBefore + error.keptAt + text::kWriteKeptAtAfter;
+  return message;
 }
 
 std::string StackPath(std::string_view programDirectory, std::string_view relative) {

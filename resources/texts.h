@@ -58,6 +58,9 @@ inline constexpr char kWriteFailedDiskFull[] = "磁盘已满";
 inline constexpr char kWriteFailedEncoding[] = "其中有系统编码无法保存的文字";
 inline constexpr char kWriteFailedInvalid[] = "内容中有不能写入的换行等字符";
 inline constexpr char kWriteFailedOther[] = "写入失败";
+// After the old file was moved away and the new one could not take its place.
+inline constexpr char kWriteKeptAtBefore[] = "文件的新内容保存在“";
+inline constexpr char kWriteKeptAtAfter[] = "”，请手动改名为原文件名。";
 // A changed directive that httpd.conf does not contain (names between).
 inline constexpr char kDirectivesMissingBefore[] = "设置已保存，但httpd.conf中没有";
 inline constexpr char kDirectivesMissingAfter[] = "指令，相应的设置不会生效（程序不会自动添加）。";
@@ -117,6 +120,7 @@ inline constexpr char kPasswordChanged1[] = "MySQL密码已经修改！";
 inline constexpr char kPasswordChanged2[] = "接下来，请输入新密码，测试一下密码是否修改成功。";
 inline constexpr char kPasswordChanged3[] = "请修改phpMyAdmin配置文件,否则phpMyAdmin无法连接MySQL";
 // mysqladmin failed: what it printed follows, or its exit code between the two.
+inline constexpr char kNewPasswordEmpty[] = "新密码不能为空。";
 inline constexpr char kPasswordNotChanged[] = "MySQL密码没有修改：";
 inline constexpr char kPasswordToolExitCodeBefore[] = "mysqladmin的退出代码为";
 inline constexpr char kPasswordToolExitCodeAfter[] = "。";

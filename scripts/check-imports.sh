@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Checks that a Windows executable imports only DLLs that every Windows has, and
-# that it is a 32-bit program.
+# Checks that a Windows executable is a 32-bit program, imports only DLLs that
+# every Windows has, and tags every resource Chinese (PRC).
 set -euo pipefail
 export LC_ALL=C  # objdump translates its labels
 exe=$1
@@ -13,5 +13,14 @@ echo "$exe imports: $(echo $dlls)"
 bad=$(echo "$dlls" | grep -viE "$allowed" || true)
 if [ -n "$bad" ]; then
   echo "not a Windows system DLL: $bad"
+  exit 1
+fi
+
+# Every resource carries the language the version record names: Chinese (PRC), 0x804.
+languages=$($objdump -p "$exe" | sed -n '/The .rsrc Resource Directory/,$p' | grep -A1 'Language Table' |
+  sed -n 's/.*Entry: ID: 0x\([0-9a-f]*\),.*/\1/p')
+echo "$exe resource languages: $(echo $languages)"
+if [ -z "$languages" ] || echo "$languages" | grep -qv '^000804$'; then
+  echo "a resource is not tagged Chinese (PRC)"
   exit 1
 fi

@@ -37,18 +37,23 @@ INT_PTR CALLBACK DialogWindow::DialogProc(HWND hwnd, UINT message, WPARAM wParam
   }
   auto* self = reinterpret_cast<DialogWindow*>(GetWindowLongPtrW(hwnd, DWLP_USER));
   if (!self) return FALSE;
-  if (message == WM_COMMAND) {
-    const int id = LOWORD(wParam);
-    // The close box and Escape arrive as IDCANCEL; Enter (IDOK) does nothing,
-    // since no button is the default.
-    if (id == IDCANCEL) {
+  switch (message) {
+    // Only the close box (and Alt+F4, and Close in the system menu) closes a
+    // dialog without its buttons. Escape arrives as IDCANCEL from the dialog
+    // manager and as WM_CLOSE from a multi-line edit box; either would throw
+    // away what the user typed, so both are ignored, as is Enter (IDOK): no
+    // button of these dialogs is a default or cancel button.
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) != SC_CLOSE) return FALSE;
       self->Close();
-    } else if (id != IDOK) {
-      self->OnCommand(id);
-    }
-    return TRUE;
+      return TRUE;
+    case WM_CLOSE: return TRUE;
+    case WM_SETCURSOR: return self->OnSetCursor();
+    case WM_COMMAND:
+      if (LOWORD(wParam) != IDCANCEL && LOWORD(wParam) != IDOK) self->OnCommand(LOWORD(wParam));
+      return TRUE;
+    default: return FALSE;
   }
-  return FALSE;
 }
 
 void DialogWindow::Layout() {
@@ -97,5 +102,12 @@ void DialogWindow::Select(int id, int index) { SendDlgItemMessageW(hwnd_, id, CB
 void DialogWindow::Message(std::string_view text) const { ShowMessage(hwnd_, text); }
 
 void DialogWindow::Close() { EndDialog(hwnd_, 0); }
+
+bool DialogWindow::OnSetCursor() {
+  if (!busy_) return false;
+  SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+  SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, TRUE);
+  return true;
+}
 
 }  // namespace tellurix

@@ -36,16 +36,21 @@ class DialogWindow {
   void Select(int id, int index);  // -1 for no selection
   void Message(std::string_view text) const;
   void Close();
+  // While busy, the pointer over the dialog is the wait cursor.
+  void SetBusy(bool busy) { busy_ = busy; }
+  bool busy() const { return busy_; }
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   void Layout();
+  bool OnSetCursor();
 
   std::string caption_;
   int width_, height_;
   const std::vector<ControlLayout>& controls_;
   HWND hwnd_ = nullptr;
   UniqueFont font_;
+  bool busy_ = false;
 };
 
 }  // namespace tellurix

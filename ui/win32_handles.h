@@ -24,6 +24,7 @@ class UniqueHandle {
   ~UniqueHandle() { reset(); }
 
   Handle get() const { return handle_; }
+  Handle release() { return std::exchange(handle_, Traits::Invalid()); }
   explicit operator bool() const { return handle_ != Traits::Invalid(); }
   void reset(Handle handle = Traits::Invalid()) {
     if (handle_ != Traits::Invalid()) Traits::Close(handle_);

@@ -15,7 +15,7 @@
 #include "about/about_look.h"
 #include "app/main_layout.h"
 #include "app/quick_access.h"
-#include "app/tray_retry.h"
+#include "app/tray_policy.h"
 #include "dialogs/mysql_settings.h"
 #include "dialogs/settings_form.h"
 #include "dialogs/site_manager.h"
@@ -211,6 +211,12 @@ TEST(PasswordChange, EachPasswordIsOneArgument) {
   EXPECT_EQ(QuoteArgument("a\\\\\"b"), "\"a\\\\\\\\\\\"b\"");
 }
 
+TEST(PasswordChange, AnEmptyNewPasswordIsRefusedAnEmptyOldOneIsNot) {
+  EXPECT_EQ(NewPasswordProblem("").value_or(""), text::kNewPasswordEmpty);
+  EXPECT_FALSE(NewPasswordProblem(" "));
+  EXPECT_FALSE(NewPasswordProblem("secret"));
+}
+
 TEST(PasswordChange, OnlyAReportedChangeOpensTheClient) {
   using O = ProgramRun::Outcome;
   const std::string changed = std::string(text::kPasswordChanged1) + "\r\n\r\n" + text::kPasswordChanged2 +
@@ -262,11 +268,25 @@ TEST(AboutLook, LinkColourStandsOutOrFallsBackToTheSelectionColour) {
   EXPECT_EQ(LinkColour(std::nullopt, face, highlight), highlight);
 }
 
+TEST(AboutLook, TheDescriptionTakesTheLargestSizeThatFits) {
+  std::vector<int> tried;
+  auto fitsBelow = [&](int limit) {
+    return [&tried, limit](int size) { return tried.push_back(size), size <= limit; };
+  };
+  EXPECT_EQ(LargestFittingSize(115, 60, fitsBelow(100)), 100);
+  EXPECT_EQ(tried, (std::vector<int>{115, 110, 105, 100}));
+  EXPECT_EQ(LargestFittingSize(115, 60, fitsBelow(10)), 60) << "the smallest size when none fits";
+}
+
 TEST(SmallDecisions, PhpInfoPageAndTrayRetry) {
   EXPECT_EQ(PlacePhpInfoPage("", false).problem, std::string(text::kNoDocumentRoot));
   EXPECT_EQ(PlacePhpInfoPage("D:\\www", false).problem, std::string(text::kDocumentRootMissing) + "D:\\www");
   EXPECT_EQ(PlacePhpInfoPage("D:\\www", true).path, "D:\\www\\phpinfo.php");
   EXPECT_EQ(kPhpInfoPage.size(), 22u);
+  // A real pointer move has wParam 0, so 0 is never the icon's identifier.
+  EXPECT_EQ(TrayIconId(0), 1u);
+  EXPECT_EQ(TrayIconId(0x100000000ull), 1u);
+  EXPECT_EQ(TrayIconId(0x2A0F4), 0x2A0F4u);
   TrayRetry retry;
   std::vector<bool> shown;
   for (int i = 0; i < 7; ++i) shown.push_back(retry.Failed());

@@ -1,0 +1,23 @@
+#include "core/codepage.h"
+#include "core/file_io.h"
+
+namespace tellurix {
+
+EncodeFlags EncodeFlagsFor(unsigned codePage) {
+  constexpr unsigned long kNoBestFitChars = 0x400, kErrInvalidChars = 0x80;
+  // UTF-8 and GB18030 hold every character: only invalid input can fail them.
+  if (codePage == 65001 || codePage == 54936) return {kErrInvalidChars, false};
+  // UTF-7, the ISO-2022 and ISCII families and the symbol code page take no flags.
+  const bool noFlags = codePage == 65000 || codePage == 42 || (codePage >= 50220 && codePage <= 50229) ||
+                       codePage == 52936 || (codePage >= 57002 && codePage <= 57011);
+  if (noFlags) return {0, false};
+  return {kNoBestFitChars, true};
+}
+
+AfterFailedReplace RecoveryAfterFailedReplace(unsigned long windowsError) {
+  constexpr unsigned long kUnableToMoveReplacement2 = 1177;
+  return windowsError == kUnableToMoveReplacement2 ? AfterFailedReplace::MoveTemporaryIntoPlace
+                                                   : AfterFailedReplace::DeleteTemporary;
+}
+
+}  // namespace tellurix
