@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include "app/instance_lock.h"
 #include "app/main_window.h"
 #include "ui/win32_handles.h"
 #include "ui/win32_text.h"
@@ -16,15 +17,11 @@ enum ExitCode : int {
   kExitAlreadyRunning = 2,
 };
 
-// Names the one running control panel; the session-local namespace lets each
-// logged-on user have their own.
-constexpr wchar_t kInstanceMutexName[] = L"Local\\TellurixAdmin.SingleInstance";
-
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  tellurix::UniqueKernelHandle instanceMutex(CreateMutexW(nullptr, FALSE, kInstanceMutexName));
-  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+  tellurix::InstanceLock lock;
+  if (!lock.Acquire()) {
     tellurix::ShowMessage(nullptr, text::kAlreadyRunning);
     return kExitAlreadyRunning;
   }
@@ -35,7 +32,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   InitCommonControlsEx(&controls);
 
   tellurix::MainWindow window;
-  if (!window.Create(instance)) {
+  if (!window.Create(instance, &lock)) {
     tellurix::ShowMessage(nullptr, text::kNoMainWindow);
     return kExitNoWindow;
   }

@@ -19,11 +19,10 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"TellurixAdminForm1";
 
-// Timers of the main window. Restart waits use kRestartTimerBase + ticket.
+// Timers of the main window; the service runner has timers of its own.
 constexpr UINT_PTR kTimer1 = 1;
 constexpr UINT kTimer1Interval = 1000;
 constexpr UINT_PTR kTrayRetryTimer = 2;
-constexpr UINT_PTR kRestartTimerBase = 0x10000;
 
 // The tray icon reports through the mouse-move message, as the window's
 // long-standing record does.
@@ -49,7 +48,8 @@ HMENU BuildMenu(const MenuNode& node) {
 
 }  // namespace
 
-bool MainWindow::Create(HINSTANCE instance) {
+bool MainWindow::Create(HINSTANCE instance, InstanceLock* lock) {
+  lock_ = lock;
   dpi_ = ScreenDpi();
 
   bigIcon_.reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_TELLURIX), IMAGE_ICON,
@@ -122,6 +122,7 @@ void MainWindow::OnCreate() {
   CreateControls(hwnd_, MainWindowControls(), dpi_, font_.get(), markFont_.get());
 
   status_.Create(hwnd_);
+  services_ = std::make_unique<ServiceRunner>(*this, hwnd_);
 
   fileMenu_.reset(BuildMenu(FileMenu()));
   filezMenu_.reset(BuildMenu(FilezMenu()));
@@ -145,8 +146,8 @@ void MainWindow::OnTimer(UINT_PTR timerId) {
     OnTimer1Tick();
   } else if (timerId == kTrayRetryTimer) {
     OnTrayRetry();
-  } else if (timerId >= kRestartTimerBase) {
-    FinishRestart(timerId);
+  } else {
+    services_->OnTimer(timerId);
   }
 }
 
@@ -169,10 +170,34 @@ void MainWindow::AppendLine(std::string_view message) {
   SendDlgItemMessageW(hwnd_, ids::List1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(line).c_str()));
 }
 
-void MainWindow::LaunchService(const std::string& commandLine) {
-  if (!Launch({commandLine, ShowState::Hide})) {
-    AppendLine(std::string(text::kLaunchFailedBefore) + commandLine + text::kLaunchFailedAfter);
+void MainWindow::Report(std::string_view line) {
+  AppendLine(line);
+  // A user who works from the tray sees it too.
+  if (!IsWindowVisible(hwnd_)) {
+    const std::string_view shown = line.substr(0, line.rfind(text::kLineEnd));
+    tray_.Balloon(Widen(text::kAppTitle).c_str(), Widen(shown).c_str());
   }
+}
+
+bool MainWindow::Ask(std::string_view question) {
+  return MessageBoxW(hwnd_, Widen(question).c_str(), Widen(text::kAppTitle).c_str(), MB_OKCANCEL) == IDOK;
+}
+
+void MainWindow::Tell(std::string_view message) { ShowMessage(hwnd_, message); }
+
+bool MainWindow::RestartElevated() {
+  // The new panel must find the lock free and put its own icon in the tray.
+  tray_.Delete();
+  if (lock_) lock_->Release();
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  if (StartElevated(Narrow(self))) {
+    Quit();
+    return true;
+  }
+  if (lock_) lock_->Acquire();
+  if (!tray_.Add()) SetTimer(hwnd_, kTrayRetryTimer, TrayRetry::kIntervalMs, nullptr);
+  return false;
 }
 
 void MainWindow::OnCommand(int id) {
@@ -181,7 +206,7 @@ void MainWindow::OnCommand(int id) {
 
 void MainWindow::Run(Command command) {
   if (auto service = ServiceCommandFor(command)) {
-    RunServiceCommand(*service);
+    services_->Run(*service);
     return;
   }
   switch (command) {
@@ -210,42 +235,6 @@ void MainWindow::OpenDialog(void (*show)(HWND owner)) {
   dialogOpen_ = true;
   show(hwnd_);
   dialogOpen_ = false;
-}
-
-void MainWindow::RunServiceCommand(ServiceCommand command) {
-  switch (command.action) {
-    case ServiceAction::Start:
-      LaunchService(StartCommandLine(command.service));
-      AppendLine(StartMessage(command.service));
-      break;
-    case ServiceAction::Stop:
-      LaunchService(StopCommandLine(command.service));
-      AppendLine(StopMessage(command.service));
-      break;
-    case ServiceAction::Restart: {
-      LaunchService(StopCommandLine(command.service));
-      AppendLine(StopMessage(command.service));
-      // The wait returns to the message loop; a timer per restart finishes it.
-      const std::uint32_t ticket = restarts_.Begin(command.service, Clock::now());
-      SetTimer(hwnd_, kRestartTimerBase + ticket, static_cast<UINT>(kRestartWait.count()), nullptr);
-      break;
-    }
-  }
-}
-
-void MainWindow::FinishRestart(UINT_PTR timerId) {
-  const auto ticket = static_cast<std::uint32_t>(timerId - kRestartTimerBase);
-  const auto now = Clock::now();
-  if (auto service = restarts_.TakeIfDue(ticket, now)) {
-    KillTimer(hwnd_, timerId);
-    LaunchService(StartCommandLine(*service));
-    AppendLine(StartMessage(*service));
-  } else if (auto remaining = restarts_.Remaining(ticket, now)) {
-    // Timers may fire a little early; wait out the rest.
-    SetTimer(hwnd_, timerId, static_cast<UINT>(remaining->count()), nullptr);
-  } else {
-    KillTimer(hwnd_, timerId);
-  }
 }
 
 void MainWindow::OnMouseMove(WPARAM wParam, LPARAM lParam) {

@@ -7,11 +7,13 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "app/commands.h"
-#include "app/service_commands.h"
+#include "app/instance_lock.h"
+#include "app/service_runner.h"
 #include "app/status_display.h"
 #include "app/status_monitor.h"
 #include "app/tray_icon.h"
@@ -20,10 +22,12 @@
 
 namespace tellurix {
 
-class MainWindow {
+class MainWindow : public ServiceRunner::Host {
  public:
   // Creates the window hidden, puts the icon in the tray and probes both servers.
-  bool Create(HINSTANCE instance);
+  // `lock` is the single-instance lock, let go around a restart with
+  // administrator rights.
+  bool Create(HINSTANCE instance, InstanceLock* lock);
   HWND hwnd() const { return hwnd_; }
 
  private:
@@ -44,9 +48,7 @@ class MainWindow {
   LRESULT OnCtlColorStatic(HDC dc, HWND control);
 
   void Run(Command command);
-  void RunServiceCommand(ServiceCommand command);
   void OpenDialog(void (*show)(HWND owner));
-  void FinishRestart(UINT_PTR timerId);
   void PopUp(HMENU menu);
   void ShowMe();
   void HideMe();
@@ -54,7 +56,13 @@ class MainWindow {
 
   void Apply(Server server, const StatusUpdate& update);
   void AppendLine(std::string_view message);
-  void LaunchService(const std::string& commandLine);
+
+  // What the service runner asks of the window.
+  void Log(std::string_view line) override { AppendLine(line); }
+  void Report(std::string_view line) override;
+  bool Ask(std::string_view question) override;
+  void Tell(std::string_view message) override;
+  bool RestartElevated() override;
 
   HWND hwnd_ = nullptr;
   UINT taskbarCreated_ = 0;
@@ -71,7 +79,8 @@ class MainWindow {
   bool apacheRunning_ = false;
   bool mySQLRunning_ = false;
 
-  PendingRestarts restarts_;
+  InstanceLock* lock_ = nullptr;
+  std::unique_ptr<ServiceRunner> services_;
 };
 
 }  // namespace tellurix

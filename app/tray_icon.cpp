@@ -30,6 +30,16 @@ bool TrayIcon::Readd() {
   return present_;
 }
 
+void TrayIcon::Balloon(const wchar_t* title, const wchar_t* text) {
+  if (!present_) return;
+  NOTIFYICONDATAW balloon = data_;
+  balloon.uFlags = NIF_INFO;
+  wcsncpy(balloon.szInfo, text, sizeof(balloon.szInfo) / sizeof(balloon.szInfo[0]) - 1);
+  wcsncpy(balloon.szInfoTitle, title, sizeof(balloon.szInfoTitle) / sizeof(balloon.szInfoTitle[0]) - 1);
+  balloon.dwInfoFlags = NIIF_NONE;
+  Shell_NotifyIconW(NIM_MODIFY, &balloon);
+}
+
 void TrayIcon::Delete() {
   if (!present_) return;
   Shell_NotifyIconW(NIM_DELETE, &data_);

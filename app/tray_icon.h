@@ -17,6 +17,8 @@ class TrayIcon {
   // Puts the icon back after Explorer restarted; the new shell has no icons yet.
   bool Readd();
   void Delete();  // harmless when the icon is not there
+  // A balloon over the icon, without an icon of its own.
+  void Balloon(const wchar_t* title, const wchar_t* text);
   bool present() const { return present_; }
 
   // Whether a message with this wParam came from the icon: the shell passes the

@@ -1,7 +1,9 @@
-// Counting the running processes that carry a given image name.
+// Counting the running processes that carry a given image name, and naming one.
 #pragma once
 
 #include <cstddef>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace tellurix {
@@ -15,6 +17,9 @@ bool ImageNameIs(const wchar_t* field, std::size_t fieldLength, std::string_view
 // Number of running processes whose image name is exactly `imageName`, from a
 // fresh snapshot of the process list; 0 when the list cannot be read.
 int IsProcessRunning(std::string_view imageName);
+
+// The image name of the process with this id (UTF-8); none when it is not running.
+std::optional<std::string> ImageNameOf(unsigned long processId);
 #endif
 
 }  // namespace tellurix

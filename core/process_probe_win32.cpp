@@ -5,18 +5,44 @@
 
 namespace tellurix {
 
-int IsProcessRunning(std::string_view imageName) {
+namespace {
+
+// Calls `visit` with each process entry of a fresh snapshot until it returns true.
+template <typename Visit>
+void EachProcess(Visit visit) {
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return 0;
+  if (snapshot == INVALID_HANDLE_VALUE) return;
   // The wide record keeps names intact whatever the ANSI code page is.
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof(entry);
-  int count = 0;
-  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
-    if (ImageNameIs(entry.szExeFile, MAX_PATH, imageName)) ++count;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more && !visit(entry); more = Process32NextW(snapshot, &entry)) {
   }
   CloseHandle(snapshot);
+}
+
+}  // namespace
+
+int IsProcessRunning(std::string_view imageName) {
+  int count = 0;
+  EachProcess([&](const PROCESSENTRY32W& entry) {
+    if (ImageNameIs(entry.szExeFile, MAX_PATH, imageName)) ++count;
+    return false;
+  });
   return count;
+}
+
+std::optional<std::string> ImageNameOf(unsigned long processId) {
+  std::optional<std::string> name;
+  EachProcess([&](const PROCESSENTRY32W& entry) {
+    if (entry.th32ProcessID != processId) return false;
+    const int size = WideCharToMultiByte(CP_UTF8, 0, entry.szExeFile, -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(size > 0 ? size : 1), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, entry.szExeFile, -1, utf8.data(), size, nullptr, nullptr);
+    utf8.resize(utf8.size() - 1);
+    name = utf8;
+    return true;
+  });
+  return name;
 }
 
 }  // namespace tellurix

@@ -1,11 +1,11 @@
 #include "ui/launcher.h"
 
+#include <shellapi.h>
+
 #include <algorithm>
-#include <string>
 #include <vector>
 
 #include "core/codepage.h"
-#include "ui/win32_handles.h"
 #include "ui/win32_text.h"
 
 namespace tellurix {
@@ -24,28 +24,12 @@ std::vector<wchar_t> CommandBuffer(std::string_view commandLine) {
   return buffer;
 }
 
-}  // namespace
-
-bool Launch(const LaunchPlan& plan) {
-  std::vector<wchar_t> buffer = CommandBuffer(plan.commandLine);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = static_cast<WORD>(plan.show);
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-    return false;
-  }
-  UniqueKernelHandle thread(process.hThread);
-  UniqueKernelHandle owned(process.hProcess);
-  return true;
-}
-
-std::optional<ProgramRun> RunCaptured(std::string_view commandLine, unsigned limitMs, HWND dialog) {
-  using Outcome = ProgramRun::Outcome;
+// Starts the command line hidden, input empty, standard output and error into
+// a pipe whose reading end is returned in `output`.
+bool StartCaptured(std::string_view commandLine, UniqueKernelHandle& process, UniqueKernelHandle& output) {
   SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
   HANDLE readEnd = nullptr, writeEnd = nullptr;
-  if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) return ProgramRun{Outcome::CannotStart, 0, {}};
+  if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) return false;
   UniqueKernelHandle reader(readEnd), writer(writeEnd);
   SetHandleInformation(reader.get(), HANDLE_FLAG_INHERIT, 0);
   // An empty input: should the program ever ask for something, it reads the end
@@ -65,38 +49,46 @@ std::optional<ProgramRun> RunCaptured(std::string_view commandLine, unsigned lim
   PROCESS_INFORMATION started{};
   if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
                       &started)) {
-    return ProgramRun{Outcome::CannotStart, 0, {}};
+    return false;
   }
   UniqueKernelHandle thread(started.hThread);
-  UniqueKernelHandle program(started.hProcess);
+  process.reset(started.hProcess);
   // Only the program holds the writing end now, so the pipe ends when it does.
-  writer.reset();
-  input.reset();
+  output = std::move(reader);
+  return true;
+}
 
+void Drain(HANDLE pipe, std::string& output) {
+  DWORD available = 0;
+  while (pipe && PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+    char chunk[1024];
+    DWORD got = 0;
+    if (!ReadFile(pipe, chunk, std::min<DWORD>(sizeof(chunk), available), &got, nullptr) || got == 0) break;
+    output.append(chunk, std::min<size_t>(got, kOutputLimit - std::min(kOutputLimit, output.size())));
+  }
+}
+
+ProgramRun Ended(HANDLE process, const std::string& output) {
+  DWORD exitCode = 0;
+  GetExitCodeProcess(process, &exitCode);
+  return ProgramRun{ProgramRun::Outcome::Exited, exitCode, FromProgramOutput(output)};
+}
+
+// Waits for the process, up to `limitMs`, dispatching messages meanwhile.
+std::optional<ProgramRun> Wait(HANDLE process, HANDLE pipe, unsigned limitMs, HWND dialog) {
   std::string output;
-  auto drain = [&] {
-    DWORD available = 0;
-    while (PeekNamedPipe(reader.get(), nullptr, 0, nullptr, &available, nullptr) && available > 0) {
-      char chunk[1024];
-      DWORD got = 0;
-      if (!ReadFile(reader.get(), chunk, std::min<DWORD>(sizeof(chunk), available), &got, nullptr) || got == 0) break;
-      output.append(chunk, std::min<size_t>(got, kOutputLimit - std::min(kOutputLimit, output.size())));
-    }
-  };
-
   const ULONGLONG deadline = GetTickCount64() + limitMs;
-  HANDLE handle = program.get();
   for (;;) {
-    drain();
+    Drain(pipe, output);
     const ULONGLONG now = GetTickCount64();
     if (now >= deadline) {
-      TerminateProcess(handle, 1);
-      WaitForSingleObject(handle, 5000);
-      return ProgramRun{Outcome::TimedOut, 0, FromProgramOutput(output)};
+      TerminateProcess(process, 1);
+      WaitForSingleObject(process, 5000);
+      return ProgramRun{ProgramRun::Outcome::TimedOut, 0, FromProgramOutput(output)};
     }
     // Wakes for the program's end, for any message, and every 100 ms to empty the pipe.
     const DWORD slice = static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 100));
-    if (MsgWaitForMultipleObjects(1, &handle, FALSE, slice, QS_ALLINPUT) == WAIT_OBJECT_0) break;
+    if (MsgWaitForMultipleObjects(1, &process, FALSE, slice, QS_ALLINPUT) == WAIT_OBJECT_0) break;
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
       if (message.message == WM_QUIT) {
@@ -110,10 +102,69 @@ std::optional<ProgramRun> RunCaptured(std::string_view commandLine, unsigned lim
     }
     if (dialog && !IsWindow(dialog)) return std::nullopt;
   }
-  drain();
-  DWORD exitCode = 0;
-  GetExitCodeProcess(handle, &exitCode);
-  return ProgramRun{Outcome::Exited, exitCode, FromProgramOutput(output)};
+  Drain(pipe, output);
+  return Ended(process, output);
+}
+
+}  // namespace
+
+bool Launch(const LaunchPlan& plan) {
+  std::vector<wchar_t> buffer = CommandBuffer(plan.commandLine);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = static_cast<WORD>(plan.show);
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    return false;
+  }
+  UniqueKernelHandle thread(process.hThread);
+  UniqueKernelHandle owned(process.hProcess);
+  return true;
+}
+
+std::unique_ptr<WatchedProgram> WatchedProgram::Start(std::string_view commandLine) {
+  auto watched = std::make_unique<WatchedProgram>();
+  if (!StartCaptured(commandLine, watched->process_, watched->output_)) return nullptr;
+  return watched;
+}
+
+std::optional<ProgramRun> WatchedProgram::Poll() {
+  Drain(output_.get(), printed_);
+  if (WaitForSingleObject(process_.get(), 0) != WAIT_OBJECT_0) return std::nullopt;
+  Drain(output_.get(), printed_);
+  return Ended(process_.get(), printed_);
+}
+
+std::optional<ProgramRun> RunCaptured(std::string_view commandLine, unsigned limitMs, HWND dialog) {
+  UniqueKernelHandle process, output;
+  if (!StartCaptured(commandLine, process, output)) return ProgramRun{ProgramRun::Outcome::CannotStart, 0, {}};
+  return Wait(process.get(), output.get(), limitMs, dialog);
+}
+
+std::optional<ProgramRun> RunElevated(const std::string& program, const std::string& parameters, unsigned limitMs) {
+  const std::wstring file = Widen(program), arguments = Widen(parameters);
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof(info);
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+  info.lpVerb = L"runas";
+  info.lpFile = file.c_str();
+  info.lpParameters = arguments.c_str();
+  info.nShow = SW_HIDE;
+  if (!ShellExecuteExW(&info) || !info.hProcess) return ProgramRun{ProgramRun::Outcome::CannotStart, 0, {}};
+  UniqueKernelHandle process(info.hProcess);
+  return Wait(process.get(), nullptr, limitMs, nullptr);
+}
+
+bool StartElevated(const std::string& program) {
+  const std::wstring file = Widen(program);
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof(info);
+  info.fMask = SEE_MASK_NOASYNC;
+  info.lpVerb = L"runas";
+  info.lpFile = file.c_str();
+  info.nShow = SW_SHOWNORMAL;
+  return ShellExecuteExW(&info) != FALSE;
 }
 
 }  // namespace tellurix

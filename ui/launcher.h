@@ -1,14 +1,18 @@
-// Starting programs: one launched and left to run, or one run hidden with its
-// output captured and waited for, up to a deadline, while the message loop keeps
-// running (the windows repaint, the status monitor ticks).
+// Starting programs: one launched and left to run; one run hidden with its output
+// captured and waited for, up to a deadline, while the message loop keeps running
+// (the windows repaint, the status monitor ticks); one watched without waiting;
+// and one run elevated through the shell.
 #pragma once
 
 #include <windows.h>
 
+#include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "ui/launch_plan.h"
+#include "ui/win32_handles.h"
 
 namespace tellurix {
 
@@ -16,10 +20,33 @@ namespace tellurix {
 // command interpreter and without waiting. False when it could not be created.
 bool Launch(const LaunchPlan& plan);
 
+// A program started hidden with its output captured, left to run; Poll() is
+// asked now and then (from a timer) whether it has ended.
+class WatchedProgram {
+ public:
+  // Null when the program could not be started.
+  static std::unique_ptr<WatchedProgram> Start(std::string_view commandLine);
+  // Reads what the program printed so far; once it has ended, how it ended.
+  std::optional<ProgramRun> Poll();
+
+ private:
+  UniqueKernelHandle process_, output_;
+  std::string printed_;
+};
+
 // Runs the command line hidden, its input empty and its output captured, and
-// waits at most `limitMs` (then ends it). Messages of `dialog` go through
-// IsDialogMessage meanwhile. Nullopt when the program is ending meanwhile (the
-// quit is passed on to the main loop) or `dialog` has gone.
+// waits at most `limitMs` (then ends it). Messages of `dialog` (may be null) go
+// through IsDialogMessage meanwhile. Nullopt when the program is ending
+// meanwhile (the quit is passed on to the main loop) or `dialog` has gone.
 std::optional<ProgramRun> RunCaptured(std::string_view commandLine, unsigned limitMs, HWND dialog);
+
+// Runs `program` with `parameters` through the shell with the verb "runas"
+// (the elevation prompt where the system has one), hidden, and waits for it as
+// RunCaptured does. Its output cannot be captured.
+std::optional<ProgramRun> RunElevated(const std::string& program, const std::string& parameters, unsigned limitMs);
+
+// Starts `program` elevated without waiting; false when it did not start (the
+// user declined the prompt, say).
+bool StartElevated(const std::string& program);
 
 }  // namespace tellurix

@@ -1,0 +1,138 @@
+#include "app/service_diagnosis.h"
+
+#include "resources/texts.h"
+
+namespace tellurix {
+
+namespace {
+
+constexpr unsigned long kAccessDenied = 5, kServiceDoesNotExist = 1060;
+constexpr std::string_view kBlanks = " \t\r\n";
+
+std::string_view Trim(std::string_view text) {
+  const size_t first = text.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
+std::vector<std::string_view> NonEmptyLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  while (!text.empty()) {
+    const size_t end = text.find_first_of("\r\n");
+    if (std::string_view line = Trim(text.substr(0, end)); !line.empty()) lines.push_back(line);
+    if (end == std::string_view::npos) break;
+    text.remove_prefix(end + 1);
+  }
+  return lines;
+}
+
+// The first `count` characters of UTF-8 text (a character is a lead byte and
+// its continuation bytes).
+std::string_view FirstCharacters(std::string_view text, size_t count) {
+  size_t characters = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
+    if (characters++ == count) return text.substr(0, i);
+  }
+  return text;
+}
+
+std::string Line(std::string_view text) { return std::string(text) + text::kLineEnd; }
+
+}  // namespace
+
+std::string_view ServiceName(Service service) { return service == Service::Apache2 ? "Apache2" : "MySQL"; }
+std::string_view ServerName(Service service) { return service == Service::Apache2 ? "Apache" : "MySQL"; }
+
+ServiceCheck CheckServiceAccess(Service service, ServiceAction action, unsigned long openError) {
+  const std::string name(ServiceName(service));
+  ServiceCheck check;
+  if (openError == kServiceDoesNotExist) {
+    check.runNet = false;
+    check.line = Line(text::kServiceMissingBefore + name + text::kServiceMissingAfter);
+    if (action != ServiceAction::Stop) {
+      check.question = name + text::kInstallQuestion;
+      check.fix = ServiceCheck::Fix::Install;
+    }
+  } else if (openError == kAccessDenied) {
+    check.runNet = false;
+    check.question = text::kElevateQuestion;
+    check.fix = ServiceCheck::Fix::Elevate;
+  }
+  // Any other trouble is left to `net`, which reports it.
+  return check;
+}
+
+std::string NoRightsLine(Service service) { return Line(text::kNoRights + std::string(ServiceName(service))); }
+
+InstallCommand InstallCommandFor(Service service, std::string_view programDirectory) {
+  const std::string home(programDirectory);
+  if (service == Service::Apache2) return {home + "\\Apache2\\bin\\httpd.exe", "-k install -n \"Apache2\""};
+  return {home + "\\MySQL\\bin\\mysqld-nt.exe", "--install MySQL --defaults-file=\"" + home + "\\MySQL\\my.ini\""};
+}
+
+std::string InstallResultLine(Service service, const ProgramRun& run, std::string_view program) {
+  const std::string name(ServiceName(service));
+  if (Installed(run)) return Line(text::kInstalled + name);
+  std::string reason;
+  switch (run.outcome) {
+    case ProgramRun::Outcome::CannotStart: reason = text::kCannotStart + std::string(program); break;
+    case ProgramRun::Outcome::TimedOut: reason = text::kInstallTimedOut; break;
+    case ProgramRun::Outcome::Exited: reason = ShapeReason(run.output, run.exitCode); break;
+  }
+  return Line(text::kInstallFailedBefore + name + text::kFailedColon + reason);
+}
+
+std::string ShapeReason(std::string_view output, unsigned long exitCode) {
+  std::string joined;
+  for (std::string_view line : NonEmptyLines(output)) joined += (joined.empty() ? "" : " ") + std::string(line);
+  if (joined.empty()) return text::kExitCode + std::to_string(exitCode);
+  constexpr size_t kLimit = 80;
+  const std::string_view kept = FirstCharacters(joined, kLimit);
+  return kept.size() == joined.size() ? joined : std::string(kept) + "…";
+}
+
+std::optional<std::string> NetFailedLine(Service service, ServiceAction half, const ProgramRun& run) {
+  if (run.outcome == ProgramRun::Outcome::Exited && run.exitCode == 0) return std::nullopt;
+  const char* failed = half == ServiceAction::Stop ? text::kStopFailed : text::kStartFailed;
+  return Line(std::string(ServerName(service)) + failed + ShapeReason(run.output, run.exitCode));
+}
+
+std::optional<unsigned> PortToCheck(Service service, std::string_view profileValue) {
+  if (profileValue.empty()) return service == Service::Apache2 ? 80u : 3306u;
+  if (profileValue.size() > 5 || profileValue.find_first_not_of("0123456789") != std::string_view::npos) {
+    return std::nullopt;
+  }
+  const unsigned port = static_cast<unsigned>(std::stoul(std::string(profileValue)));
+  if (port == 0 || port > 65535) return std::nullopt;
+  return port;
+}
+
+std::optional<std::string> PortTakenLine(unsigned port, const std::vector<Listener>& listeners,
+                                         const std::function<std::optional<std::string>(unsigned long)>& imageOf) {
+  std::optional<std::string> line;
+  for (const Listener& listener : listeners) {
+    if (listener.port != port) continue;
+    const std::string head = text::kPort + std::to_string(port);
+    if (auto image = listener.processId ? imageOf(listener.processId) : std::nullopt) {
+      return Line(head + text::kTakenBy + *image + text::kTakenPid + std::to_string(listener.processId) +
+                  text::kTakenPidAfter);
+    }
+    line = Line(head + text::kTakenByOther);
+  }
+  return line;
+}
+
+std::string ConfigTestCommandLine(std::string_view programDirectory) {
+  return "\"" + std::string(programDirectory) + "\\Apache2\\bin\\httpd.exe\" -t";
+}
+
+ConfigVerdict JudgeConfigTest(const ProgramRun& run) {
+  if (run.outcome != ProgramRun::Outcome::Exited || run.exitCode == 0) return {};
+  const std::vector<std::string_view> lines = NonEmptyLines(run.output);
+  const std::string first = lines.empty() ? ShapeReason("", run.exitCode) : std::string(lines.front());
+  return {false, Line(text::kConfigBroken + first),
+          std::string(text::kConfigBrokenMessage) + "\r\n\r\n" + std::string(Trim(run.output))};
+}
+
+}  // namespace tellurix

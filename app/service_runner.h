@@ -1,0 +1,61 @@
+// Runs the six service commands: asks the service manager first (and offers to
+// install a missing service, or to run the panel again with administrator
+// rights), checks httpd.conf before Apache starts, launches `net` hidden and
+// watches it without blocking, and after a failed start looks for a program
+// holding the server's port. The restart's five-second wait returns to the
+// message loop; a timer per restart finishes it.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "app/service_commands.h"
+#include "ui/launcher.h"
+
+namespace tellurix {
+
+class ServiceRunner {
+ public:
+  // What the runner needs of the main window.
+  class Host {
+   public:
+    virtual ~Host() = default;
+    virtual void Log(std::string_view line) = 0;     // a time-stamped line
+    virtual void Report(std::string_view line) = 0;  // the same, also a balloon while the window is hidden
+    virtual bool Ask(std::string_view question) = 0;  // OK and Cancel; true for OK
+    virtual void Tell(std::string_view message) = 0;
+    // Starts the panel again with administrator rights; true when this one is
+    // now quitting.
+    virtual bool RestartElevated() = 0;
+  };
+
+  ServiceRunner(Host& host, HWND window) : host_(host), window_(window) {}
+  void Run(ServiceCommand command);
+  // True when the timer was the runner's.
+  bool OnTimer(UINT_PTR timerId);
+
+ private:
+  bool MayRun(Service service, ServiceAction action, bool start);
+  bool Install(Service service);
+  bool ConfigurationAccepted();
+  void RunNet(Service service, ServiceAction half);
+  void FinishRestart(UINT_PTR timerId);
+  void PollNet();
+  void ReportTakenPort(Service service);
+
+  struct Watched {
+    Service service;
+    ServiceAction half;
+    std::unique_ptr<WatchedProgram> program;
+  };
+
+  Host& host_;
+  HWND window_;
+  PendingRestarts restarts_;
+  std::vector<Watched> net_;
+};
+
+}  // namespace tellurix

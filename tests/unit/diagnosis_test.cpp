@@ -1,0 +1,112 @@
+// When a server will not start: what the service manager's answer, net's output,
+// the listener table and httpd.exe -t make the panel say and do.
+#include <gtest/gtest.h>
+
+#include "app/service_diagnosis.h"
+
+namespace tellurix {
+namespace {
+
+using Fix = ServiceCheck::Fix;
+using O = ProgramRun::Outcome;
+
+TEST(Diagnosis, ServiceManagerAnswerDecidesWhetherNetRuns) {
+  const struct {
+    Service service;
+    ServiceAction action;
+    unsigned long error;
+    bool runNet;
+    const char* line;
+    const char* question;
+    Fix fix;
+  } rows[] = {
+      {Service::Apache2, ServiceAction::Start, 0, true, "", "", Fix::None},
+      {Service::Apache2, ServiceAction::Start, 1072, true, "", "", Fix::None},  // net reports the rest
+      {Service::Apache2, ServiceAction::Start, 1060, false, "服务Apache2尚未安装...    ",
+       "Apache2服务尚未安装，是否现在安装？", Fix::Install},
+      {Service::MySQL, ServiceAction::Restart, 1060, false, "服务MySQL尚未安装...    ", "MySQL服务尚未安装，是否现在安装？",
+       Fix::Install},
+      {Service::MySQL, ServiceAction::Stop, 1060, false, "服务MySQL尚未安装...    ", "", Fix::None},
+      {Service::MySQL, ServiceAction::Stop, 5, false, "",
+       "启动和停止服务需要管理员权限，是否以管理员身份重新运行TellurixAdmin？", Fix::Elevate},
+  };
+  for (const auto& row : rows) {
+    const ServiceCheck check = CheckServiceAccess(row.service, row.action, row.error);
+    EXPECT_EQ(check.runNet, row.runNet) << row.error;
+    EXPECT_EQ(check.line, row.line);
+    EXPECT_EQ(check.question, row.question);
+    EXPECT_EQ(check.fix, row.fix);
+  }
+  EXPECT_EQ(NoRightsLine(Service::Apache2), "没有权限操作服务Apache2...    ");
+}
+
+TEST(Diagnosis, InstallerCommandAndItsOutcome) {
+  const InstallCommand apache = InstallCommandFor(Service::Apache2, "C:\\Tellurix 1");
+  EXPECT_EQ(apache.program, "C:\\Tellurix 1\\Apache2\\bin\\httpd.exe");
+  EXPECT_EQ(apache.parameters, "-k install -n \"Apache2\"");
+  const InstallCommand mysql = InstallCommandFor(Service::MySQL, "C:\\T");
+  EXPECT_EQ(mysql.program, "C:\\T\\MySQL\\bin\\mysqld-nt.exe");
+  EXPECT_EQ(mysql.parameters, "--install MySQL --defaults-file=\"C:\\T\\MySQL\\my.ini\"");
+  const struct { ProgramRun run; const char* line; } rows[] = {
+      {{O::Exited, 0, ""}, "已安装服务MySQL...    "},
+      {{O::Exited, 3, ""}, "安装服务MySQL失败：退出代码 3...    "},
+      {{O::TimedOut, 0, ""}, "安装服务MySQL失败：30秒内没有结束...    "},
+      {{O::CannotStart, 0, ""}, "安装服务MySQL失败：无法启动程序：C:\\T\\MySQL\\bin\\mysqld-nt.exe...    "},
+  };
+  for (const auto& row : rows) EXPECT_EQ(InstallResultLine(Service::MySQL, row.run, mysql.program), row.line);
+}
+
+TEST(Diagnosis, ReasonIsTheOutputOnOneShortLine) {
+  const std::string eighty(80, 'x');
+  const std::string chinese80 = [] { std::string s; for (int i = 0; i < 80; ++i) s += "服"; return s; }();
+  const struct { std::string output; unsigned long code; std::string reason; } rows[] = {
+      {"", 2, "退出代码 2"},
+      {" \r\n\t\r\n", 1, "退出代码 1"},
+      {"正在启动服务 Apache2。\r\n\r\n  服务请求超时。  \r\n", 1, "正在启动服务 Apache2。 服务请求超时。"},
+      {"a\nb\rc", 1, "a b c"},
+      {eighty, 1, eighty},
+      {eighty + "y", 1, eighty + "…"},
+      {chinese80 + "务", 1, chinese80 + "…"},  // characters, not bytes
+  };
+  for (const auto& row : rows) EXPECT_EQ(ShapeReason(row.output, row.code), row.reason) << row.output;
+  EXPECT_EQ(NetFailedLine(Service::Apache2, ServiceAction::Start, {O::Exited, 0, "whatever"}), std::nullopt);
+  EXPECT_EQ(NetFailedLine(Service::Apache2, ServiceAction::Start, {O::Exited, 2, "bad"}), "Apache启动失败：bad...    ");
+  EXPECT_EQ(NetFailedLine(Service::MySQL, ServiceAction::Stop, {O::Exited, 2, ""}), "MySQL停止失败：退出代码 2...    ");
+}
+
+TEST(Diagnosis, PortComesFromTheProfileAndIsNamedWithItsOwner) {
+  EXPECT_EQ(PortToCheck(Service::Apache2, ""), 80u);
+  EXPECT_EQ(PortToCheck(Service::MySQL, ""), 3306u);
+  EXPECT_EQ(PortToCheck(Service::Apache2, "8080"), 8080u);
+  for (const char* notPlain : {"80 ", "0x50", "-80", "127.0.0.1:80", "99999", "0", "80a"}) {
+    EXPECT_EQ(PortToCheck(Service::Apache2, notPlain), std::nullopt) << notPlain;
+  }
+  auto imageOf = [](unsigned long pid) -> std::optional<std::string> {
+    if (pid == 4242) return std::string("nginx.exe");
+    return std::nullopt;
+  };
+  const std::vector<Listener> table = {{135, 900}, {8080, 0}, {3306, 4242}, {80, 7}};
+  EXPECT_EQ(PortTakenLine(3306, table, imageOf), "端口3306已被nginx.exe（PID 4242）占用...    ");
+  EXPECT_EQ(PortTakenLine(8080, table, imageOf), "端口8080已被其他程序占用...    ");
+  EXPECT_EQ(PortTakenLine(80, table, imageOf), "端口80已被其他程序占用...    ") << "an owner that is gone";
+  EXPECT_EQ(PortTakenLine(443, table, imageOf), std::nullopt);
+  EXPECT_EQ(PortTakenLine(80, {{80, 0}, {80, 4242}}, imageOf), "端口80已被nginx.exe（PID 4242）占用...    ");
+}
+
+TEST(Diagnosis, BrokenHttpdConfStopsTheCommandAnUnrunnableCheckDoesNot) {
+  EXPECT_EQ(ConfigTestCommandLine("C:\\My Stack"), "\"C:\\My Stack\\Apache2\\bin\\httpd.exe\" -t");
+  for (const ProgramRun& passes : {ProgramRun{O::Exited, 0, "Syntax OK\r\n"}, ProgramRun{O::CannotStart, 0, ""},
+                                   ProgramRun{O::TimedOut, 0, "half"}}) {
+    EXPECT_TRUE(JudgeConfigTest(passes).runNet);
+  }
+  const ConfigVerdict broken = JudgeConfigTest(
+      {O::Exited, 1, "\r\nAH00526: Syntax error on line 3 of C:/s/httpd.conf:  \r\nInvalid command 'Listn'\r\n"});
+  EXPECT_FALSE(broken.runNet);
+  EXPECT_EQ(broken.line, "Apache配置有误，没有执行：AH00526: Syntax error on line 3 of C:/s/httpd.conf:...    ");
+  EXPECT_EQ(broken.message, "httpd.conf有错误，命令没有执行：\r\n\r\nAH00526: Syntax error on line 3 of C:/s/httpd.conf:  "
+                            "\r\nInvalid command 'Listn'");
+  EXPECT_EQ(JudgeConfigTest({O::Exited, 9, ""}).line, "Apache配置有误，没有执行：退出代码 9...    ");
+}
+
+}  // namespace
+}  // namespace tellurix
