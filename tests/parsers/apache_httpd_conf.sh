@@ -1,86 +1,38 @@
-# Apache reads the directives that tellurix-conf rewrites in httpd.conf.
-#
-# The demo httpd.conf is a Windows configuration (Windows modules and paths), so
-# Apache on Linux reads the rewritten directive lines themselves: they are taken
-# from the rewritten file as they are (CR LF included) and included from a
-# small Linux configuration, which Apache's configuration check must accept.
-# shellcheck source=tests/parsers/lib.sh
+# Apache reads the directives that tellurix-conf rewrites in httpd.conf. The demo httpd.conf is a Windows
+# configuration (Windows modules and paths), so Apache on Linux reads the rewritten directive lines themselves,
+# taken from the file as they are (CR LF included) and included from a small Linux configuration.
 source "$(dirname "$0")/lib.sh"
-
-apache=/usr/sbin/apache2
-modules=/usr/lib/apache2/modules
-need_program "$apache" apache2-bin
-for module in mod_mpm_event mod_authz_core mod_dir mod_info; do
-  [ -f "$modules/$module.so" ] || { echo "SKIP: $modules/$module.so is missing (Debian package apache2-bin)"; exit 77; }
-done
-
-mkdir -p "$tmp/stack/www" "$tmp/www" "$tmp/run" "$tmp/logs"
+apache=/usr/sbin/apache2 modules=/usr/lib/apache2/modules
+need "$apache" apache2-bin
+for module in mpm_event authz_core dir info; do need "$modules/mod_$module.so" apache2-bin; done
+mkdir -p "$tmp/run"
 stage Apache2/conf/httpd.conf "$tmp/original.conf"
 cp "$tmp/original.conf" "$tmp/httpd.conf"
-
-conf_ok "1 line replaced" directive "$tmp/httpd.conf" Listen 8080
-conf_ok "1 line replaced" directive "$tmp/httpd.conf" DocumentRoot "\"$tmp/www\""
-
-# Only the two directive lines changed, and the file kept its CR LF.
-expect_crlf "$tmp/httpd.conf"
-listen=$(line_of "$tmp/original.conf" "Listen 80")
-docroot=$(line_of "$tmp/original.conf" "DocumentRoot \"$tmp/stack/www\"")
+expect_eq "directive writes" $'1 line replaced\nexit 0\n1 line replaced\nexit 0' "$(run_conf directive \
+  "$tmp/httpd.conf" Listen 8080; run_conf directive "$tmp/httpd.conf" DocumentRoot "\"$tmp/www\"")"
+line() { echo "$(grep -nFx -- "$1"$'\r' "$tmp/original.conf" | cut -d: -f1): $2"; }
 expect_eq "changed lines of httpd.conf" \
-  "$listen: Listen 8080"$'\n'"$docroot: DocumentRoot \"$tmp/www\"" \
+  "$(line "Listen 80" "Listen 8080"; line "DocumentRoot \"$tmp/stack/www\"" "DocumentRoot \"$tmp/www\"")" \
   "$(changed_lines "$tmp/original.conf" "$tmp/httpd.conf")"
 
-# The directive lines of a configuration (the DirectoryIndex line stands indented
-# in its <IfModule> block), bytes unchanged.
-extract() {  # CONF OUT
-  grep -E $'^(Listen|ServerAdmin|ServerName|DocumentRoot)[ \t]|^[ \t]*DirectoryIndex[ \t]' "$1" >"$2"
+# Apache's view of the directive lines of a configuration (DirectoryIndex stands indented in its <IfModule>):
+# the syntax check's verdict, the main DocumentRoot, and the directives as mod_info's dump splits them.
+check_with_apache() {  # CONF LISTEN DOCROOT
+  local label=${1##*/} server="$1.server"
+  grep -E $'^(Listen|ServerAdmin|ServerName|DocumentRoot)[ \t]|^[ \t]*DirectoryIndex[ \t]' "$1" >"$1.lines"
+  mkdir -p "$3"
+  { printf '%s\n' "ServerRoot \"$tmp\"" "DefaultRuntimeDir \"$tmp/run\"" "PidFile \"$tmp/run/pid\"" \
+      "ErrorLog \"$tmp/log\"" "Mutex file:$tmp/run default"
+    for module in mpm_event authz_core dir info; do echo "LoadModule ${module}_module $modules/mod_$module.so"; done
+    echo "Include \"$1.lines\""; } >"$server"
+  expect_eq "$label: apache2 -t accepts it, with no warning" "Syntax OK" "$("$apache" -t -f "$server" 2>&1)"
+  expect_eq "$label: Apache's main DocumentRoot" "Main DocumentRoot: \"$3\"" \
+    "$("$apache" -t -D DUMP_RUN_CFG -f "$server" 2>/dev/null | grep '^Main DocumentRoot:')"
+  expect_eq "$label: the directives Apache parsed" "$(printf '%s\n' "Listen $2" "ServerAdmin admin@localhost" \
+    "ServerName localhost:80" "DocumentRoot \"$3\"" "DirectoryIndex index.php index.html")" \
+    "$("$apache" -t -D DUMP_CONFIG -f "$server" 2>/dev/null | awk -v file="# In file: $1.lines" '
+       $0 == file { inside = 1; next } /^# In file:/ { inside = 0 } inside && !/^#/')"
 }
-
-# A Linux server configuration around the extracted lines.
-server_conf() {  # DIRECTIVES OUT
-  cat >"$2" <<EOF
-ServerRoot "$tmp"
-DefaultRuntimeDir "$tmp/run"
-PidFile "$tmp/run/httpd.pid"
-ErrorLog "$tmp/logs/error.log"
-Mutex file:$tmp/run default
-LoadModule mpm_event_module $modules/mod_mpm_event.so
-LoadModule authz_core_module $modules/mod_authz_core.so
-LoadModule dir_module $modules/mod_dir.so
-LoadModule info_module $modules/mod_info.so
-Include "$1"
-EOF
-}
-
-# Apache's view of a configuration: the syntax check's verdict, the run-time
-# settings (main DocumentRoot) and the parsed directives of the included file.
-check_with_apache() {  # LABEL DIRECTIVES LISTEN DOCROOT
-  local label=$1 directives=$2 listen=$3 docroot=$4 server="$tmp/server-$1.conf" out
-  server_conf "$directives" "$server"
-
-  out=$("$apache" -t -f "$server" 2>&1)
-  expect_eq "$label: apache2 -t accepts the configuration, with no warning" "Syntax OK" "$out"
-
-  out=$("$apache" -t -D DUMP_RUN_CFG -f "$server" 2>/dev/null)
-  expect_eq "$label: Apache's main DocumentRoot" "Main DocumentRoot: \"$docroot\"" \
-    "$(grep '^Main DocumentRoot:' <<<"$out")"
-
-  # mod_info's dump of the parsed configuration (on standard output): the
-  # included file's directives as Apache split them into name and arguments.
-  out=$("$apache" -t -D DUMP_CONFIG -f "$server" 2>/dev/null)
-  local parsed
-  parsed=$(awk -v file="# In file: $directives" '$0 == file { inside = 1; next } /^# In file:/ { inside = 0 }
-                                                   inside && !/^#/' <<<"$out")
-  expect_eq "$label: the directives Apache parsed" \
-    "Listen $listen"$'\n'"ServerAdmin admin@localhost"$'\n'"ServerName localhost:80"$'\n'"DocumentRoot \"$docroot\""$'\n'"DirectoryIndex index.php index.html" \
-    "$parsed"
-}
-
-# The original file first: the same checks see the old port and DocumentRoot.
-extract "$tmp/original.conf" "$tmp/original-directives.conf"
-check_with_apache original "$tmp/original-directives.conf" 80 "$tmp/stack/www"
-
-extract "$tmp/httpd.conf" "$tmp/directives.conf"
-expect_eq "directive lines taken from the rewritten file" 5 "$(wc -l <"$tmp/directives.conf")"
-check_with_apache rewritten "$tmp/directives.conf" 8080 "$tmp/www"
-
+check_with_apache "$tmp/original.conf" 80 "$tmp/stack/www"
+check_with_apache "$tmp/httpd.conf" 8080 "$tmp/www"
 finish

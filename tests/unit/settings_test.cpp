@@ -221,19 +221,18 @@ TEST(PasswordChange, OnlyAReportedChangeOpensTheClient) {
   using O = ProgramRun::Outcome;
   const std::string changed = std::string(text::kPasswordChanged1) + "\r\n\r\n" + text::kPasswordChanged2 +
                               "\r\n\r\n" + text::kPasswordChanged3;
-  const struct { ProgramRun run; std::string message; bool changed; } rows[] = {
-      {{O::Exited, 0, "whatever"}, changed, true},
-      {{O::Exited, 1, "\r\n  Access denied  \r\n"}, std::string(text::kPasswordNotChanged) + "Access denied", false},
-      {{O::Exited, 7, " \r\n"}, std::string(text::kPasswordNotChanged) + text::kPasswordToolExitCodeBefore + "7" +
-                                   text::kPasswordToolExitCodeAfter, false},
-      {{O::TimedOut, 0, ""}, text::kPasswordToolTimedOut, false},
-      {{O::CannotStart, 0, ""}, std::string(text::kCannotStart) + "C:\\T\\MySQL\\bin\\mysqladmin", false},
+  auto expect = [](O outcome, unsigned long code, const char* output, const std::string& message, bool changed) {
+    const PasswordConclusion c = ConcludePasswordChange(ProgramRun{outcome, code, output}, "C:\\T");
+    EXPECT_EQ(c.message, message) << output;
+    EXPECT_EQ(c.changed, changed);
   };
-  for (const auto& row : rows) {
-    const PasswordConclusion c = ConcludePasswordChange(row.run, "C:\\T");
-    EXPECT_EQ(c.message, row.message);
-    EXPECT_EQ(c.changed, row.changed);
-  }
+  expect(O::Exited, 0, "whatever", changed, true);
+  expect(O::Exited, 1, "\r\n  Access denied  \r\n", std::string(text::kPasswordNotChanged) + "Access denied", false);
+  expect(O::Exited, 7, " \r\n",
+         std::string(text::kPasswordNotChanged) + text::kPasswordToolExitCodeBefore + "7" + text::kPasswordToolExitCodeAfter,
+         false);
+  expect(O::TimedOut, 0, "half", text::kPasswordToolTimedOut, false);
+  expect(O::CannotStart, 0, "", std::string(text::kCannotStart) + "C:\\T\\MySQL\\bin\\mysqladmin", false);
 }
 
 std::string Dib(int width, int height, int bits, unsigned compression, std::vector<unsigned> masks, size_t pixels) {
