@@ -8,7 +8,9 @@
 #include <fstream>
 #include <iterator>
 
+#include "core/codepage.h"
 #include "core/directive_rewriter.h"
+#include "core/file_io.h"
 #include "core/profile_store.h"
 
 namespace {
@@ -300,3 +302,26 @@ TEST(FileSafety, RefusalsOfBothWritersLeaveEverythingAsItWas) {
 }
 
 }  // namespace
+
+// Flags that WideCharToMultiByte rejects for a code page would fail every write
+// on a system whose ANSI code page is that one (UTF-8, since Windows 10).
+TEST(Codec, ConversionFlagsAreValidForTheCodePageInUse) {
+  constexpr unsigned long kNoBestFit = 0x400, kErrInvalid = 0x80;
+  const struct { unsigned codePage; unsigned long flags; bool reportsLoss; } rows[] = {
+      {936, kNoBestFit, true}, {1252, kNoBestFit, true},  {65001, kErrInvalid, false},
+      {54936, kErrInvalid, false}, {65000, 0, false}, {50220, 0, false}, {42, 0, false},
+  };
+  for (const auto& row : rows) {
+    const EncodeFlags flags = EncodeFlagsFor(row.codePage);
+    EXPECT_EQ(flags.flags, row.flags) << row.codePage;
+    EXPECT_EQ(flags.reportsLoss, row.reportsLoss) << row.codePage;
+  }
+}
+
+// After ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 the temporary file is the only copy.
+TEST(FileSafety, OnlyTheReplaceThatMovedTheOldFileAwayKeepsTheTemporaryFile) {
+  EXPECT_EQ(RecoveryAfterFailedReplace(1177), AfterFailedReplace::MoveTemporaryIntoPlace);
+  for (unsigned long error : {1175ul, 1176ul, 5ul, 32ul, 112ul}) {
+    EXPECT_EQ(RecoveryAfterFailedReplace(error), AfterFailedReplace::DeleteTemporary) << error;
+  }
+}
