@@ -3,6 +3,8 @@
 //   tlxdrive wait            waits up to 20 s for the main window
 //   tlxdrive click NAME      clicks a button or chooses a menu entry by name
 //   tlxdrive rect            prints the main window's client area: X Y WIDTH HEIGHT
+//   tlxdrive answer ok|cancel
+//                            waits up to 20 s for the panel's message box and answers it
 #include <windows.h>
 
 #include <cstdio>
@@ -27,11 +29,23 @@ constexpr Named kEntries[] = {
 
 HWND MainWindow() { return FindWindowW(L"TellurixAdminForm1", nullptr); }
 
+// The panel's message boxes are dialogs of its process captioned with its title.
+HWND MessageBoxOf(HWND window) {
+  DWORD panel = 0;
+  GetWindowThreadProcessId(window, &panel);
+  for (HWND box = FindWindowW(L"#32770", L"TellurixAdmin"); box; box = FindWindowExW(nullptr, box, L"#32770", L"TellurixAdmin")) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(box, &owner);
+    if (owner == panel) return box;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: tlxdrive wait | click NAME | rect\n");
+    std::fprintf(stderr, "usage: tlxdrive wait | click NAME | rect | answer ok|cancel\n");
     return 2;
   }
   if (wcscmp(argv[1], L"wait") == 0) {
@@ -56,6 +70,17 @@ int wmain(int argc, wchar_t** argv) {
     }
     std::fprintf(stderr, "tlxdrive: unknown control %ls\n", argv[2]);
     return 2;
+  }
+  if (wcscmp(argv[1], L"answer") == 0 && argc == 3) {
+    for (int i = 0; i < 200; ++i) {
+      if (HWND box = MessageBoxOf(window)) {
+        PostMessageW(box, WM_COMMAND, wcscmp(argv[2], L"ok") == 0 ? IDOK : IDCANCEL, 0);
+        return 0;
+      }
+      Sleep(100);
+    }
+    std::fprintf(stderr, "tlxdrive: no message box\n");
+    return 1;
   }
   if (wcscmp(argv[1], L"rect") == 0) {
     RECT client;

@@ -1,0 +1,162 @@
+// Stand-in for the programs the control panel runs, so that the demo and the
+// tests need none of the real ones. What it does depends on its own file name:
+//   httpd.exe, mysqld-nt.exe   a service that only behaves like one and serves nothing
+//                              ("--stop-delay-ms N" makes stopping slow)
+//   any other name             a recorder (notepad.exe, explorer.exe, cmd.exe, mysql.exe,
+//                              mysqladmin.exe ...): appends "<show state>|<command line>"
+//                              as a UTF-8 line to the file named by TELLURIX_RECORD, then
+//                              follows the optional script beside it (NAME.txt for NAME.exe):
+//                              line 1 "<exit code> <delay ms>", line 2 goes to standard
+//                              output, line 3 to standard error
+// Under any name, "--plain SECONDS" just runs that long (a process to be seen, not a service).
+#include <windows.h>
+#include <shellapi.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cwchar>
+#include <sstream>
+#include <string>
+
+namespace {
+
+DWORD g_stopDelayMs = 0;
+SERVICE_STATUS_HANDLE g_statusHandle = nullptr;
+SERVICE_STATUS g_status = {SERVICE_WIN32_OWN_PROCESS, SERVICE_START_PENDING, 0, NO_ERROR, 0, 0, 0};
+HANDLE g_stopEvent = nullptr;
+// A second STOP may arrive while stopping; only the first may touch the event,
+// because the service main closes it once it has been signalled.
+std::atomic<bool> g_stopRequested{false};
+
+void Report(DWORD state, DWORD waitHint = 0) {
+  g_status.dwCurrentState = state;
+  g_status.dwWaitHint = waitHint;
+  g_status.dwCheckPoint = (state == SERVICE_RUNNING || state == SERVICE_STOPPED) ? 0 : g_status.dwCheckPoint + 1;
+  SetServiceStatus(g_statusHandle, &g_status);
+}
+
+// The handler runs on the dispatcher thread and must return promptly (the
+// service manager times control requests out), so the slow part of stopping
+// is done by the service main.
+DWORD WINAPI Handler(DWORD control, DWORD, LPVOID, LPVOID) {
+  if (control == SERVICE_CONTROL_INTERROGATE) return NO_ERROR;
+  if (control != SERVICE_CONTROL_STOP && control != SERVICE_CONTROL_SHUTDOWN) return ERROR_CALL_NOT_IMPLEMENTED;
+  if (!g_stopRequested.exchange(true)) {
+    Report(SERVICE_STOP_PENDING, 2000);
+    SetEvent(g_stopEvent);
+  }
+  return NO_ERROR;
+}
+
+void WINAPI ServiceMain(DWORD, LPWSTR*) {
+  // The name is ignored for an own-process service.
+  g_statusHandle = RegisterServiceCtrlHandlerExW(L"", Handler, nullptr);
+  if (!g_statusHandle) return;
+  g_stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (!g_stopEvent) {
+    g_status.dwWin32ExitCode = GetLastError();
+    Report(SERVICE_STOPPED);
+    return;
+  }
+  g_status.dwControlsAccepted = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN;
+  Report(SERVICE_RUNNING);
+  WaitForSingleObject(g_stopEvent, INFINITE);
+  // The checkpoint keeps moving so that callers polling the status do not give up.
+  for (DWORD left = g_stopDelayMs; left > 0;) {
+    const DWORD slice = left < 1000 ? left : 1000;
+    Sleep(slice);
+    left -= slice;
+    Report(SERVICE_STOP_PENDING, 2000);
+  }
+  CloseHandle(g_stopEvent);
+  Report(SERVICE_STOPPED);
+}
+
+int Service() {
+  wchar_t emptyName[] = L"";
+  const SERVICE_TABLE_ENTRYW table[] = {{emptyName, ServiceMain}, {nullptr, nullptr}};
+  if (StartServiceCtrlDispatcherW(table)) return 0;
+  if (GetLastError() != ERROR_FAILED_SERVICE_CONTROLLER_CONNECT) return 1;
+  // Started from a console: the dispatcher would wait forever for a service manager.
+  Sleep(30000);
+  return 0;
+}
+
+std::string Utf8(const std::wstring& wide) {
+  std::string utf8(wide.size() * 3, '\0');
+  utf8.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                                      utf8.data(), static_cast<int>(utf8.size()), nullptr, nullptr)));
+  return utf8;
+}
+
+std::string ReadAll(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  char buffer[4096];
+  DWORD got = 0;
+  const bool ok = ReadFile(file, buffer, sizeof(buffer), &got, nullptr);
+  CloseHandle(file);
+  return ok ? std::string(buffer, got) : std::string();
+}
+
+void Put(DWORD stream, const std::string& line) {
+  if (line.empty()) return;
+  const std::string text = line + "\r\n";
+  DWORD written = 0;
+  WriteFile(GetStdHandle(stream), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+int Recorder(const std::wstring& self) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  GetStartupInfoW(&startup);
+  const int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
+  const std::string line = std::to_string(show) + "|" + Utf8(GetCommandLineW()) + "\n";
+  wchar_t record[MAX_PATH] = {};
+  if (GetEnvironmentVariableW(L"TELLURIX_RECORD", record, MAX_PATH)) {
+    // One write of a whole line: several stand-ins may append to the same file.
+    HANDLE file = CreateFileW(record, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    if (file != INVALID_HANDLE_VALUE) {
+      WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+      CloseHandle(file);
+    }
+  }
+  std::istringstream script(ReadAll(self.substr(0, self.size() - 3) + L"txt"));
+  std::string first, out, err;
+  std::getline(script, first);
+  std::getline(script, out);
+  std::getline(script, err);
+  int exitCode = 0;
+  unsigned long delayMs = 0;
+  sscanf(first.c_str(), "%d %lu", &exitCode, &delayMs);
+  Sleep(delayMs);
+  Put(STD_OUTPUT_HANDLE, out.substr(0, out.find('\r')));
+  Put(STD_ERROR_HANDLE, err.substr(0, err.find('\r')));
+  return exitCode;
+}
+
+}  // namespace
+
+int wmain() {
+  // The raw command line, so that options in a service's binPath count as on a console.
+  int argc = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (!argv) return 1;
+  DWORD plainSeconds = 0;
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (std::wcscmp(argv[i], L"--stop-delay-ms") == 0) g_stopDelayMs = std::wcstoul(argv[++i], nullptr, 10);
+    if (std::wcscmp(argv[i], L"--plain") == 0) plainSeconds = std::wcstoul(argv[++i], nullptr, 10);
+  }
+  LocalFree(argv);
+  if (plainSeconds > 0) {
+    Sleep(plainSeconds * 1000);
+    return 0;
+  }
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const wchar_t* name = std::wcsrchr(self, L'\\') ? std::wcsrchr(self, L'\\') + 1 : self;
+  if (_wcsicmp(name, L"httpd.exe") == 0 || _wcsicmp(name, L"mysqld-nt.exe") == 0) return Service();
+  return Recorder(self);
+}
