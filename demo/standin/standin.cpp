@@ -1,7 +1,13 @@
 // Stand-in for the programs the control panel runs, so that the demo and the
 // tests need none of the real ones. What it does depends on its own file name:
 //   httpd.exe, mysqld-nt.exe   a service that only behaves like one and serves nothing
-//                              ("--stop-delay-ms N" makes stopping slow)
+//                              ("--stop-delay-ms N" makes stopping slow; a file
+//                              "fail-start" beside it makes it end before it runs);
+//                              also the servers' own tools: "httpd.exe -t" checks
+//                              ..\conf\httpd.conf for directives it does not know, as
+//                              Apache reports them; "httpd.exe -k install -n NAME" and
+//                              "mysqld-nt.exe --install NAME ..." register it as the
+//                              service NAME
 //   any other name             a recorder (notepad.exe, explorer.exe, cmd.exe, mysql.exe,
 //                              mysqladmin.exe ...): appends "<show state>|<command line>"
 //                              as a UTF-8 line to the file named by TELLURIX_RECORD, then
@@ -72,7 +78,8 @@ void WINAPI ServiceMain(DWORD, LPWSTR*) {
   Report(SERVICE_STOPPED);
 }
 
-int Service() {
+int Service(const std::wstring& folder) {
+  if (GetFileAttributesW((folder + L"fail-start").c_str()) != INVALID_FILE_ATTRIBUTES) return 1;
   wchar_t emptyName[] = L"";
   const SERVICE_TABLE_ENTRYW table[] = {{emptyName, ServiceMain}, {nullptr, nullptr}};
   if (StartServiceCtrlDispatcherW(table)) return 0;
@@ -104,6 +111,47 @@ void Put(DWORD stream, const std::string& line) {
   const std::string text = line + "\r\n";
   DWORD written = 0;
   WriteFile(GetStdHandle(stream), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+// The directives of the demo stack's httpd.conf: what this Apache knows.
+constexpr const char* kDirectives[] = {
+    "AddType", "Allow", "AllowOverride", "CustomLog", "DefaultType", "Deny", "DirectoryIndex", "DocumentRoot",
+    "EnableMMAP", "EnableSendfile", "ErrorLog", "Include", "KeepAlive", "KeepAliveTimeout", "Listen", "LoadModule",
+    "LogFormat", "LogLevel", "MaxKeepAliveRequests", "MaxRequestsPerChild", "Options", "Order", "PHPIniDir",
+    "Satisfy", "ScriptAlias", "ServerAdmin", "ServerName", "ServerRoot", "ThreadsPerChild", "Timeout",
+    "TypesConfig", "Win32DisableAcceptEx"};
+
+int CheckConfiguration(const std::wstring& folder) {
+  const std::string path = Utf8(folder + L"..\\conf\\httpd.conf");
+  std::istringstream file(ReadAll(folder + L"..\\conf\\httpd.conf"));
+  std::string line;
+  for (int number = 1; std::getline(file, line); ++number) {
+    std::istringstream words(line);
+    std::string word;
+    if (!(words >> word) || word[0] == '#' || word[0] == '<') continue;
+    bool known = false;
+    for (const char* directive : kDirectives) known = known || _stricmp(directive, word.c_str()) == 0;
+    if (known) continue;
+    Put(STD_ERROR_HANDLE, "AH00526: Syntax error on line " + std::to_string(number) + " of " + path + ":");
+    Put(STD_ERROR_HANDLE, "Invalid command '" + word +
+                              "', perhaps misspelled or defined by a module not included in the server configuration");
+    return 1;
+  }
+  Put(STD_ERROR_HANDLE, "Syntax OK");
+  return 0;
+}
+
+int Install(const std::wstring& self, const std::wstring& name) {
+  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE);
+  SC_HANDLE service = manager ? CreateServiceW(manager, name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
+                                               SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                                               (L"\"" + self + L"\"").c_str(), nullptr, nullptr, nullptr, nullptr, nullptr)
+                              : nullptr;
+  const DWORD error = service ? 0 : GetLastError();
+  if (service) CloseServiceHandle(service);
+  if (manager) CloseServiceHandle(manager);
+  Put(STD_ERROR_HANDLE, error ? "(OS " + std::to_string(error) + ") could not install the service" : "Service installed");
+  return error ? 1 : 0;
 }
 
 int Recorder(const std::wstring& self) {
@@ -145,9 +193,14 @@ int wmain() {
   LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   if (!argv) return 1;
   DWORD plainSeconds = 0;
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (std::wcscmp(argv[i], L"--stop-delay-ms") == 0) g_stopDelayMs = std::wcstoul(argv[++i], nullptr, 10);
-    if (std::wcscmp(argv[i], L"--plain") == 0) plainSeconds = std::wcstoul(argv[++i], nullptr, 10);
+  bool check = false;
+  std::wstring install;
+  for (int i = 1; i < argc; ++i) {
+    const bool more = i + 1 < argc;
+    if (more && std::wcscmp(argv[i], L"--stop-delay-ms") == 0) g_stopDelayMs = std::wcstoul(argv[++i], nullptr, 10);
+    if (more && std::wcscmp(argv[i], L"--plain") == 0) plainSeconds = std::wcstoul(argv[++i], nullptr, 10);
+    if (more && (std::wcscmp(argv[i], L"-n") == 0 || std::wcscmp(argv[i], L"--install") == 0)) install = argv[++i];
+    check = check || std::wcscmp(argv[i], L"-t") == 0;
   }
   LocalFree(argv);
   if (plainSeconds > 0) {
@@ -157,6 +210,12 @@ int wmain() {
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   const wchar_t* name = std::wcsrchr(self, L'\\') ? std::wcsrchr(self, L'\\') + 1 : self;
-  if (_wcsicmp(name, L"httpd.exe") == 0 || _wcsicmp(name, L"mysqld-nt.exe") == 0) return Service();
+  const std::wstring folder(self, static_cast<size_t>(name - self));
+  const bool httpd = _wcsicmp(name, L"httpd.exe") == 0;
+  if (httpd || _wcsicmp(name, L"mysqld-nt.exe") == 0) {
+    if (httpd && check) return CheckConfiguration(folder);
+    if (!install.empty()) return Install(self, install);
+    return Service(folder);
+  }
   return Recorder(self);
 }

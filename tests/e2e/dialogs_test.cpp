@@ -203,7 +203,9 @@ TEST(Dialogs, PasswordChangeRunsMysqladmin) {
   EXPECT_EQ(panel.Answer(), text::kConfirmPasswordChange);
   ASSERT_TRUE(WaitUntil([&] { return home.Recorded().size() == n + 2; })) << "mysqladmin did not start";
   EXPECT_TRUE(panel.Responsive() && panel.NoMessage(dialog));
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, d::Command3))) << "the wait shows";
   EXPECT_EQ(panel.Answer(IDOK, 40s), text::kPasswordToolTimedOut);
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(GetDlgItem(dialog, d::Command3)) != FALSE; }));
   // A program still running cannot be deleted.
   EXPECT_TRUE(DeleteFileW((home / L"MySQL\\bin\\mysqladmin.exe").c_str())) << "mysqladmin was left running";
   EXPECT_TRUE(Read(dialog, d::oldpwd) == "wrong" && Read(dialog, d::newpwd) == "secret");
@@ -239,6 +241,14 @@ TEST(Dialogs, SiteManagerKeepsTheFilesEncoding) {
   EXPECT_EQ(panel.Answer(), std::string(text::kSiteUnencodableBefore) + "😀" + text::kSiteUnencodableAfter);
   EXPECT_TRUE(panel.NoMessage(dialog));
   EXPECT_EQ(Read(dialog, d::host), "# 站点 😀\r\n");
+  // Escape, as the editor and the dialog manager pass it on, throws nothing away.
+  PostMessageW(GetDlgItem(dialog, d::host), WM_KEYDOWN, VK_ESCAPE, 0);
+  PostMessageW(GetDlgItem(dialog, d::host), WM_CHAR, VK_ESCAPE, 0);
+  PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+  PostMessageW(dialog, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(panel.NoMessage(dialog));
+  EXPECT_TRUE(IsWindowVisible(dialog));
+  EXPECT_EQ(Read(dialog, d::host), "# 站点 😀\r\n");
   Press(dialog, d::Command2);
   EXPECT_TRUE(Closed(dialog));
   EXPECT_TRUE(Untouched(conf, ansi));
@@ -272,7 +282,7 @@ TEST(Dialogs, AboutLinkPlacesShortcutsAndOpensTheSiteMinimised) {
     EXPECT_NE(bytes.find(std::string("http://") + host + "/?i"), std::string::npos) << Narrow(path);
     DeleteFileW(path.c_str());
   }
-  Press(dialog, ids::fabout::Command1);
+  PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);  // the close box
   EXPECT_TRUE(Closed(dialog));
 }
 
