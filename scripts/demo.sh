@@ -6,7 +6,8 @@
 #
 # With a display ($DISPLAY set) the panel runs there until you choose "Quit" in
 # its menus. Without one it runs on a virtual display, and the script shows the
-# main window, saves a screenshot to build/demo/main-window.png and quits.
+# main window, saves a screenshot to build/demo/main-window.png, then one of the
+# panel explaining trouble to build/demo/main-window-trouble.png, and quits.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -54,8 +55,22 @@ drive click starta
 sleep 3
 drive click showme
 sleep 2
-read -r x y w h < <("$TELLURIX_WINE" "$build/tlxdrive.exe" rect 2>/dev/null)
-import -window root -crop "${w}x${h}+${x}+${y}" +repage "$demo/main-window.png"
-echo "Screenshot of the main window: $demo/main-window.png"
+shoot() {
+  read -r x y w h < <("$TELLURIX_WINE" "$build/tlxdrive.exe" rect 2>/dev/null)
+  import -window root -crop "${w}x${h}+${x}+${y}" +repage "$demo/$1"
+  echo "Screenshot of the main window: $demo/$1"
+}
+shoot main-window.png
+
+# Trouble, explained: a service that was never installed (the offer to install
+# it declined) and a misspelt directive in httpd.conf (the restart refused).
+"$TELLURIX_WINE" sc delete MySQL >>"$demo/bench/wine.log" 2>&1
+drive click startm
+drive answer cancel
+sed -i 's/^Listen /Listn /' "$program/Apache2/conf/httpd.conf"
+drive click restaraCom
+drive answer ok
+sleep 1
+shoot main-window-trouble.png
 drive click quit
 wait $panel || true

@@ -36,7 +36,7 @@ HWND MessageBoxOf(HWND window) {
   for (HWND box = FindWindowW(L"#32770", L"TellurixAdmin"); box; box = FindWindowExW(nullptr, box, L"#32770", L"TellurixAdmin")) {
     DWORD owner = 0;
     GetWindowThreadProcessId(box, &owner);
-    if (owner == panel) return box;
+    if (owner == panel && IsWindowVisible(box)) return box;
   }
   return nullptr;
 }
@@ -75,6 +75,8 @@ int wmain(int argc, wchar_t** argv) {
     for (int i = 0; i < 200; ++i) {
       if (HWND box = MessageBoxOf(window)) {
         PostMessageW(box, WM_COMMAND, wcscmp(argv[2], L"ok") == 0 ? IDOK : IDCANCEL, 0);
+        // Gone before the next command looks for a box.
+        for (int j = 0; j < 100 && IsWindowVisible(box); ++j) Sleep(100);
         return 0;
       }
       Sleep(100);
