@@ -15,7 +15,7 @@ began=$SECONDS
 stage_began=$SECONDS
 times=()
 stage() {  # stage NAME: ends the stage before it and starts this one
-  [ ${#times[@]} -gt 0 ] || [ -n "${current:-}" ] && times+=("$current $((SECONDS - stage_began)) s")
+  [ -n "${current:-}" ] && times+=("$current $((SECONDS - stage_began)) s")
   current=$1
   stage_began=$SECONDS
   echo "== $1"
@@ -28,11 +28,27 @@ trap 'winebench_down; rm -rf "$bench"' EXIT
 winebench_prefix "$bench" &
 prefix_maker=$!
 
+# Runs a command with its output in a log, printed whole only when it fails.
+quietly() {  # quietly LOG COMMAND...
+  local log=$1
+  shift
+  mkdir -p "$(dirname "$log")"
+  "$@" >"$log" 2>&1 && return 0
+  cat "$log"
+  return 1
+}
+# Runs ctest for a build folder, printing its one-line verdict (all of it on failure).
+tests_in() {
+  quietly "$1/ctest.log" ctest --test-dir "$1" --output-on-failure
+  local status=$?
+  grep -E 'tests passed|tests failed' "$1/ctest.log"
+  return $status
+}
+
 stage "Native build, unit and parser tests"
-cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Release >/dev/null &&
-  cmake --build build/native -j"$jobs" >/dev/null && ctest --test-dir build/native --output-on-failure | tail -n 3
-unit=${PIPESTATUS[0]}
-[ -f build/native/unit_tests ] || unit=1
+unit=1
+quietly build/native.log cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Release &&
+  quietly build/native.log cmake --build build/native -j"$jobs" && tests_in build/native && unit=0
 
 stage "Fuzzing the configuration parsers (10 s per target)"
 bash scripts/fuzz.sh 10
@@ -43,9 +59,9 @@ for arch in i686 x86_64; do
   stage "Windows build for $arch (product, stand-ins, end-to-end tests)"
   build=build/win32
   [ $arch = x86_64 ] && build=build/win64
-  cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" -DCMAKE_BUILD_TYPE=Release \
-    -DTELLURIX_E2E=ON -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/wine-run" >/dev/null &&
-    cmake --build "$build" -j"$jobs" >/dev/null || { echo "build for $arch FAILED"; built=1; }
+  quietly "$build.log" cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DTELLURIX_E2E=ON -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/wine-run" &&
+    quietly "$build.log" cmake --build "$build" -j"$jobs" || { echo "build for $arch FAILED"; built=1; }
 done
 
 stage "The product: one statically linked 32-bit TellurixAdmin.exe"
@@ -56,8 +72,8 @@ stage "End-to-end tests under $WINEARCH Wine with build/$TELLURIX_WIN_BUILD/Tell
 e2e=1
 if wait $prefix_maker && [ $built = 0 ]; then
   winebench_up "$bench" "build/$TELLURIX_WIN_BUILD"
-  ctest --test-dir "build/$TELLURIX_WIN_BUILD" --output-on-failure | tail -n 4
-  e2e=${PIPESTATUS[0]}
+  tests_in "build/$TELLURIX_WIN_BUILD"
+  e2e=$?
 fi
 stage done
 
