@@ -8,14 +8,14 @@
 
 #include "about/about_look.h"
 #include "about/shortcuts.h"
+#include "resources/ids.h"
+#include "resources/resource.h"
+#include "resources/texts.h"
+#include "ui/dialog_window.h"
 #include "ui/layout.h"
 #include "ui/win32_controls.h"
 #include "ui/win32_handles.h"
 #include "ui/win32_text.h"
-#include "ui/dialog_window.h"
-#include "resources/ids.h"
-#include "resources/resource.h"
-#include "resources/texts.h"
 
 namespace tellurix {
 
@@ -33,7 +33,8 @@ HFONT CreateChineseFixedFont(int dpi, int tenthsOfPoint = kPointSize * 10) {
   LOGFONTW font{};
   font.lfCharSet = GB2312_CHARSET;
   font.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
-  return CreateFontOfFirstFace({L"Fixedsys", L"NSimSun", L"新宋体", L"SimSun", L"宋体"}, tenthsOfPoint, dpi, font, false);
+  return CreateFontOfFirstFace({L"Fixedsys", L"NSimSun", L"新宋体", L"SimSun", L"宋体"}, tenthsOfPoint, dpi, font,
+                               false);
 }
 
 // Bold and underlined, so that the label reads as a link.
@@ -152,7 +153,10 @@ class AboutDialog : public DialogWindow {
     descriptionFont_.reset(CreateFittingChineseFont(
         Widen(text::kAboutDescription), {ScaleForDpi(place.width, dpi), ScaleForDpi(place.height, dpi)}, dpi));
     linkFont_.reset(CreateLinkFont(dpi));
-    const struct { int id; HFONT font; } labels[] = {{d::Label2, descriptionFont_.get()}, {d::Label3, chineseFont_.get()}};
+    const struct {
+      int id;
+      HFONT font;
+    } labels[] = {{d::Label2, descriptionFont_.get()}, {d::Label3, chineseFont_.get()}};
     for (const auto& label : labels) {
       if (label.font) SendDlgItemMessageW(hwnd(), label.id, WM_SETFONT, reinterpret_cast<WPARAM>(label.font), TRUE);
     }
@@ -203,9 +207,7 @@ class AboutDialog : public DialogWindow {
       case WM_COMMAND:
         if (LOWORD(wParam) == d::Label1 && HIWORD(wParam) != STN_CLICKED) return 0;
         break;
-      case WM_NCDESTROY:
-        RemoveWindowSubclass(hwnd, LinkLook, 0);
-        break;
+      case WM_NCDESTROY: RemoveWindowSubclass(hwnd, LinkLook, 0); break;
       default: break;
     }
     return DefSubclassProc(hwnd, message, wParam, lParam);

@@ -70,8 +70,8 @@ Picture ParseEmblem(std::string_view dib) {
   Picture picture{width, static_cast<int>(height), std::vector<std::uint8_t>(stride * static_cast<size_t>(height))};
   for (long y = 0; y < height; ++y) {
     const long source = signedHeight < 0 ? y : height - 1 - y;  // positive heights run bottom-up
-    std::memcpy(&picture.bgra[stride * static_cast<size_t>(y)], dib.data() + offset + stride * static_cast<size_t>(source),
-                stride);
+    std::memcpy(&picture.bgra[stride * static_cast<size_t>(y)],
+                dib.data() + offset + stride * static_cast<size_t>(source), stride);
   }
   return picture;
 }
@@ -83,7 +83,8 @@ std::vector<std::uint8_t> BlendOnto(const Picture& picture, std::uint32_t backgr
   for (size_t i = 0; i + 3 < picture.bgra.size(); i += 4) {
     const int alpha = picture.bgra[i + 3];
     for (size_t c = 0; c < 3; ++c) {
-      blended[i + c] = static_cast<std::uint8_t>((picture.bgra[i + c] * alpha + backdrop[c] * (255 - alpha) + 127) / 255);
+      blended[i + c] =
+          static_cast<std::uint8_t>((picture.bgra[i + c] * alpha + backdrop[c] * (255 - alpha) + 127) / 255);
     }
   }
   return blended;

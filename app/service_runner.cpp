@@ -1,3 +1,4 @@
+// Winsock's headers go before <windows.h>, which the runner's header includes.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <iphlpapi.h>
@@ -34,12 +35,15 @@ unsigned long OpenServiceError(Service service, DWORD access) {
 // The TCP ports programs listen on, with their owners' process ids.
 std::vector<Listener> TcpListeners() {
   std::vector<Listener> listeners;
-  auto port = [](DWORD networkOrder) { return static_cast<unsigned>((networkOrder & 0xFF) << 8 | (networkOrder >> 8 & 0xFF)); };
+  auto port = [](DWORD networkOrder) {
+    return static_cast<unsigned>((networkOrder & 0xFF) << 8 | (networkOrder >> 8 & 0xFF));
+  };
   for (ULONG family : {AF_INET, AF_INET6}) {
     DWORD size = 0;
     GetExtendedTcpTable(nullptr, &size, FALSE, family, TCP_TABLE_OWNER_PID_LISTENER, 0);
     std::vector<unsigned char> table(size);
-    if (size == 0 || GetExtendedTcpTable(table.data(), &size, FALSE, family, TCP_TABLE_OWNER_PID_LISTENER, 0) != NO_ERROR) {
+    if (size == 0 ||
+        GetExtendedTcpTable(table.data(), &size, FALSE, family, TCP_TABLE_OWNER_PID_LISTENER, 0) != NO_ERROR) {
       continue;
     }
     if (family == AF_INET) {
@@ -94,7 +98,8 @@ bool ServiceRunner::OnTimer(UINT_PTR timerId) {
 }
 
 bool ServiceRunner::MayRun(Service service, ServiceAction action, bool start) {
-  const ServiceCheck check = CheckServiceAccess(service, action, OpenServiceError(service, start ? SERVICE_START : SERVICE_STOP));
+  const ServiceCheck check =
+      CheckServiceAccess(service, action, OpenServiceError(service, start ? SERVICE_START : SERVICE_STOP));
   if (!check.line.empty()) host_.Report(check.line);
   if (check.runNet) return true;
   if (check.fix == ServiceCheck::Fix::None) return false;
@@ -114,7 +119,8 @@ bool ServiceRunner::Install(Service service) {
 }
 
 bool ServiceRunner::ConfigurationAccepted() {
-  const std::optional<ProgramRun> run = RunCaptured(ConfigTestCommandLine(ProgramDirectory()), kConfigTestTimeLimitMs, nullptr);
+  const std::optional<ProgramRun> run =
+      RunCaptured(ConfigTestCommandLine(ProgramDirectory()), kConfigTestTimeLimitMs, nullptr);
   if (!run) return false;
   const ConfigVerdict verdict = JudgeConfigTest(*run);
   if (verdict.runNet) return true;

@@ -28,19 +28,20 @@ Error FromLastError(const std::string& path) {
   const DWORD code = GetLastError();
   ErrorKind kind = ErrorKind::Other;
   switch (code) {
-    case ERROR_FILE_NOT_FOUND: case ERROR_PATH_NOT_FOUND: case ERROR_INVALID_DRIVE: case ERROR_BAD_NETPATH:
-    case ERROR_DIRECTORY:
-      kind = ErrorKind::NotFound;
-      break;
-    case ERROR_ACCESS_DENIED: case ERROR_SHARING_VIOLATION: case ERROR_LOCK_VIOLATION: case ERROR_WRITE_PROTECT:
-    case ERROR_UNABLE_TO_REMOVE_REPLACED: case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
-      kind = ErrorKind::AccessDenied;
-      break;
-    case ERROR_DISK_FULL: case ERROR_HANDLE_DISK_FULL:
-      kind = ErrorKind::DiskFull;
-      break;
-    default:
-      break;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_DIRECTORY: kind = ErrorKind::NotFound; break;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_UNABLE_TO_REMOVE_REPLACED:
+    case ERROR_UNABLE_TO_MOVE_REPLACEMENT: kind = ErrorKind::AccessDenied; break;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: kind = ErrorKind::DiskFull; break;
+    default: break;
   }
   return {kind, path, "Windows error " + std::to_string(code)};
 }
@@ -74,14 +75,15 @@ Result<std::string> ReadFileBytes(const std::string& path) {
   return bytes;
 }
 
-constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                                  FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+constexpr DWORD kKeptAttributes =
+    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 Result<Done> WriteFileAtomically(const std::string& path, std::string_view bytes) {
   const std::wstring target = Wide(path);
   const DWORD attributes = GetFileAttributesW(target.c_str());
   const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
-  if (exists && (attributes & FILE_ATTRIBUTE_READONLY)) return Error{ErrorKind::AccessDenied, path, "file is read-only"};
+  if (exists && (attributes & FILE_ATTRIBUTE_READONLY))
+    return Error{ErrorKind::AccessDenied, path, "file is read-only"};
 
   const size_t slash = target.find_last_of(L"\\/");
   const std::wstring folder = slash == std::wstring::npos ? L"." : target.substr(0, slash);

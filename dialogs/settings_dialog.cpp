@@ -9,9 +9,8 @@ SettingsDialog::SettingsDialog(const SettingsForm& form)
     : DialogWindow(form.caption, form.clientWidth, form.clientHeight, form.controls), form_(form) {}
 
 void SettingsDialog::OnInit() {
-  loaded_ = LoadSettings(form_, [&](std::string_view key) {
-    return GetIniValue(form_.section, key, "", kProfileFileName);
-  });
+  loaded_ =
+      LoadSettings(form_, [&](std::string_view key) { return GetIniValue(form_.section, key, "", kProfileFileName); });
   for (size_t i = 0; i < form_.fields.size(); ++i) {
     const SettingsField& field = form_.fields[i];
     if (field.items.empty()) {

@@ -58,8 +58,7 @@ std::vector<FieldChange> SettingsChanges(const SettingsForm& form, const FieldTe
     for (const StackTarget& target : field.targets) {
       const auto kind = target.section.empty() ? StackWrite::Kind::Directive : StackWrite::Kind::IniEntry;
       change.writes.push_back({kind, StackPath(programDirectory, target.file), std::string(target.section),
-                               std::string(target.key),
-                               std::string(target.before) + text + std::string(target.after)});
+                               std::string(target.key), std::string(target.before) + text + std::string(target.after)});
     }
     changes.push_back(std::move(change));
   }

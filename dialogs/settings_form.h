@@ -18,9 +18,9 @@ namespace tellurix {
 
 // Where a changed value goes after the profile.
 struct StackTarget {
-  std::string_view file;     // below the program directory: "\PHP5\php.ini"
-  std::string_view section;  // an INI section; empty for a directive line of httpd.conf
-  std::string_view key;      // the entry or the directive
+  std::string_view file;                     // below the program directory: "\PHP5\php.ini"
+  std::string_view section;                  // an INI section; empty for a directive line of httpd.conf
+  std::string_view key;                      // the entry or the directive
   std::string_view before = {}, after = {};  // written around the field's text
 };
 
@@ -41,7 +41,7 @@ struct SettingsCheck {
   enum class Kind { Folder, Number };
   Kind kind;
   int control;
-  std::string_view failed;       // Folder: not an existing folder; Number: not a number at all
+  std::string_view failed;      // Folder: not an existing folder; Number: not a number at all
   std::string_view notWhole{};  // Number: not a whole positive number
 };
 

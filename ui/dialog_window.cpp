@@ -64,8 +64,8 @@ void DialogWindow::Layout() {
                      static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)));
   const int width = frame.right - frame.left;
   const int height = frame.bottom - frame.top;
-  SetWindowPos(hwnd_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2, (GetSystemMetrics(SM_CYSCREEN) - height) / 2,
-               width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(hwnd_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+               (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
   font_.reset(CreateMessageFont(100));
   CreateControls(hwnd_, controls_, dpi, font_.get(), nullptr);
 }
@@ -97,7 +97,9 @@ void DialogWindow::FillList(int id, const std::vector<std::string_view>& items) 
   }
 }
 
-void DialogWindow::Select(int id, int index) { SendDlgItemMessageW(hwnd_, id, CB_SETCURSEL, static_cast<WPARAM>(index), 0); }
+void DialogWindow::Select(int id, int index) {
+  SendDlgItemMessageW(hwnd_, id, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
 
 void DialogWindow::Message(std::string_view text) const { ShowMessage(hwnd_, text); }
 

@@ -20,11 +20,11 @@ struct Named {
 };
 
 constexpr Named kEntries[] = {
-    {L"starta", ids::starta},   {L"stopa", ids::stopa},   {L"restaraCom", ids::restaraCom},
-    {L"startm", ids::startm},   {L"stopm", ids::stopm},   {L"restartmCom", ids::restartmCom},
-    {L"showme", ids::showme},   {L"hideme", ids::hideme}, {L"quit", ids::quit},
+    {L"starta", ids::starta},     {L"stopa", ids::stopa},   {L"restaraCom", ids::restaraCom},
+    {L"startm", ids::startm},     {L"stopm", ids::stopm},   {L"restartmCom", ids::restartmCom},
+    {L"showme", ids::showme},     {L"hideme", ids::hideme}, {L"quit", ids::quit},
     {L"apcheset", ids::apcheset}, {L"phpset", ids::phpset}, {L"mysqlset", ids::mysqlset},
-    {L"zhanCom", ids::zhanCom}, {L"about", ids::about},
+    {L"zhanCom", ids::zhanCom},   {L"about", ids::about},
 };
 
 HWND MainWindow() { return FindWindowW(L"TellurixAdminForm1", nullptr); }
@@ -33,7 +33,8 @@ HWND MainWindow() { return FindWindowW(L"TellurixAdminForm1", nullptr); }
 HWND MessageBoxOf(HWND window) {
   DWORD panel = 0;
   GetWindowThreadProcessId(window, &panel);
-  for (HWND box = FindWindowW(L"#32770", L"TellurixAdmin"); box; box = FindWindowExW(nullptr, box, L"#32770", L"TellurixAdmin")) {
+  for (HWND box = FindWindowW(L"#32770", L"TellurixAdmin"); box;
+       box = FindWindowExW(nullptr, box, L"#32770", L"TellurixAdmin")) {
     DWORD owner = 0;
     GetWindowThreadProcessId(box, &owner);
     if (owner == panel && IsWindowVisible(box)) return box;

@@ -114,12 +114,38 @@ void Put(DWORD stream, const std::string& line) {
 }
 
 // The directives of the demo stack's httpd.conf: what this Apache knows.
-constexpr const char* kDirectives[] = {
-    "AddType", "Allow", "AllowOverride", "CustomLog", "DefaultType", "Deny", "DirectoryIndex", "DocumentRoot",
-    "EnableMMAP", "EnableSendfile", "ErrorLog", "Include", "KeepAlive", "KeepAliveTimeout", "Listen", "LoadModule",
-    "LogFormat", "LogLevel", "MaxKeepAliveRequests", "MaxRequestsPerChild", "Options", "Order", "PHPIniDir",
-    "Satisfy", "ScriptAlias", "ServerAdmin", "ServerName", "ServerRoot", "ThreadsPerChild", "Timeout",
-    "TypesConfig", "Win32DisableAcceptEx"};
+constexpr const char* kDirectives[] = {"AddType",
+                                       "Allow",
+                                       "AllowOverride",
+                                       "CustomLog",
+                                       "DefaultType",
+                                       "Deny",
+                                       "DirectoryIndex",
+                                       "DocumentRoot",
+                                       "EnableMMAP",
+                                       "EnableSendfile",
+                                       "ErrorLog",
+                                       "Include",
+                                       "KeepAlive",
+                                       "KeepAliveTimeout",
+                                       "Listen",
+                                       "LoadModule",
+                                       "LogFormat",
+                                       "LogLevel",
+                                       "MaxKeepAliveRequests",
+                                       "MaxRequestsPerChild",
+                                       "Options",
+                                       "Order",
+                                       "PHPIniDir",
+                                       "Satisfy",
+                                       "ScriptAlias",
+                                       "ServerAdmin",
+                                       "ServerName",
+                                       "ServerRoot",
+                                       "ThreadsPerChild",
+                                       "Timeout",
+                                       "TypesConfig",
+                                       "Win32DisableAcceptEx"};
 
 int CheckConfiguration(const std::wstring& folder) {
   const std::string path = Utf8(folder + L"..\\conf\\httpd.conf");
@@ -143,14 +169,16 @@ int CheckConfiguration(const std::wstring& folder) {
 
 int Install(const std::wstring& self, const std::wstring& name) {
   SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE);
-  SC_HANDLE service = manager ? CreateServiceW(manager, name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
-                                               SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
-                                               (L"\"" + self + L"\"").c_str(), nullptr, nullptr, nullptr, nullptr, nullptr)
-                              : nullptr;
+  SC_HANDLE service = manager
+                          ? CreateServiceW(manager, name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
+                                           SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                                           (L"\"" + self + L"\"").c_str(), nullptr, nullptr, nullptr, nullptr, nullptr)
+                          : nullptr;
   const DWORD error = service ? 0 : GetLastError();
   if (service) CloseServiceHandle(service);
   if (manager) CloseServiceHandle(manager);
-  Put(STD_ERROR_HANDLE, error ? "(OS " + std::to_string(error) + ") could not install the service" : "Service installed");
+  Put(STD_ERROR_HANDLE,
+      error ? "(OS " + std::to_string(error) + ") could not install the service" : "Service installed");
   return error ? 1 : 0;
 }
 

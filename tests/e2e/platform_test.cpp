@@ -33,7 +33,11 @@ TEST(Platform, AFailedReplaceNeverLosesTheOnlyCopy) {
   const std::wstring file = home / L"httpd.conf";
   const std::string path = Narrow(file);
   SetReplaceFileStepForTesting(FailingReplace);
-  const struct { DWORD failure; const char* left; bool written; } rows[] = {
+  const struct {
+    DWORD failure;
+    const char* left;
+    bool written;
+  } rows[] = {
       {ERROR_UNABLE_TO_REMOVE_REPLACED, "old", false},
       {ERROR_UNABLE_TO_MOVE_REPLACEMENT, "old", false},
       {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, "new", true},

@@ -126,7 +126,8 @@ TEST(Trouble, FailedStartNamesTheTakenPortAndABrokenHttpdConfStopsTheRestart) {
   const std::string report = panel.Answer();
   EXPECT_EQ(report.rfind(std::string(text::kConfigBrokenMessage) + "\r\n\r\nAH00526: Syntax error on line ", 0), 0u);
   EXPECT_NE(report.find("Invalid command 'Listn'"), std::string::npos);
-  const int broken = WaitForLineStarting(panel, std::string(text::kConfigBroken) + "AH00526: Syntax error on line ", before);
+  const int broken =
+      WaitForLineStarting(panel, std::string(text::kConfigBroken) + "AH00526: Syntax error on line ", before);
   EXPECT_EQ(broken, int(before));
   EXPECT_TRUE(panel.NoMessage());
   EXPECT_EQ(panel.WaitForLine(text::kApacheStopping, before, 2s), -1);

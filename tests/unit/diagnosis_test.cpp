@@ -24,8 +24,8 @@ TEST(Diagnosis, ServiceManagerAnswerDecidesWhetherNetRuns) {
       {Service::Apache2, ServiceAction::Start, 1072, true, "", "", Fix::None},  // net reports the rest
       {Service::Apache2, ServiceAction::Start, 1060, false, "服务Apache2尚未安装...    ",
        "Apache2服务尚未安装，是否现在安装？", Fix::Install},
-      {Service::MySQL, ServiceAction::Restart, 1060, false, "服务MySQL尚未安装...    ", "MySQL服务尚未安装，是否现在安装？",
-       Fix::Install},
+      {Service::MySQL, ServiceAction::Restart, 1060, false, "服务MySQL尚未安装...    ",
+       "MySQL服务尚未安装，是否现在安装？", Fix::Install},
       {Service::MySQL, ServiceAction::Stop, 1060, false, "服务MySQL尚未安装...    ", "", Fix::None},
       {Service::MySQL, ServiceAction::Stop, 5, false, "",
        "启动和停止服务需要管理员权限，是否以管理员身份重新运行TellurixAdmin？", Fix::Elevate},
@@ -47,7 +47,10 @@ TEST(Diagnosis, InstallerCommandAndItsOutcome) {
   const InstallCommand mysql = InstallCommandFor(Service::MySQL, "C:\\T");
   EXPECT_EQ(mysql.program, "C:\\T\\MySQL\\bin\\mysqld-nt.exe");
   EXPECT_EQ(mysql.parameters, "--install MySQL --defaults-file=\"C:\\T\\MySQL\\my.ini\"");
-  const struct { ProgramRun run; const char* line; } rows[] = {
+  const struct {
+    ProgramRun run;
+    const char* line;
+  } rows[] = {
       {{O::Exited, 0, ""}, "已安装服务MySQL...    "},
       {{O::Exited, 3, ""}, "安装服务MySQL失败：退出代码 3...    "},
       {{O::TimedOut, 0, ""}, "安装服务MySQL失败：30秒内没有结束...    "},
@@ -58,8 +61,16 @@ TEST(Diagnosis, InstallerCommandAndItsOutcome) {
 
 TEST(Diagnosis, ReasonIsTheOutputOnOneShortLine) {
   const std::string eighty(80, 'x');
-  const std::string chinese80 = [] { std::string s; for (int i = 0; i < 80; ++i) s += "服"; return s; }();
-  const struct { std::string output; unsigned long code; std::string reason; } rows[] = {
+  const std::string chinese80 = [] {
+    std::string s;
+    for (int i = 0; i < 80; ++i) s += "服";
+    return s;
+  }();
+  const struct {
+    std::string output;
+    unsigned long code;
+    std::string reason;
+  } rows[] = {
       {"", 2, "退出代码 2"},
       {" \r\n\t\r\n", 1, "退出代码 1"},
       {"正在启动服务 Apache2。\r\n\r\n  服务请求超时。  \r\n", 1, "正在启动服务 Apache2。 服务请求超时。"},
@@ -103,8 +114,9 @@ TEST(Diagnosis, BrokenHttpdConfStopsTheCommandAnUnrunnableCheckDoesNot) {
       {O::Exited, 1, "\r\nAH00526: Syntax error on line 3 of C:/s/httpd.conf:  \r\nInvalid command 'Listn'\r\n"});
   EXPECT_FALSE(broken.runNet);
   EXPECT_EQ(broken.line, "Apache配置有误，没有执行：AH00526: Syntax error on line 3 of C:/s/httpd.conf:...    ");
-  EXPECT_EQ(broken.message, "httpd.conf有错误，命令没有执行：\r\n\r\nAH00526: Syntax error on line 3 of C:/s/httpd.conf:  "
-                            "\r\nInvalid command 'Listn'");
+  EXPECT_EQ(broken.message,
+            "httpd.conf有错误，命令没有执行：\r\n\r\nAH00526: Syntax error on line 3 of C:/s/httpd.conf:  "
+            "\r\nInvalid command 'Listn'");
   EXPECT_EQ(JudgeConfigTest({O::Exited, 9, ""}).line, "Apache配置有误，没有执行：退出代码 9...    ");
 }
 
