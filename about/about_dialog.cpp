@@ -29,11 +29,11 @@ constexpr int kPointSize = 12;
 // Fixedsys where the system has it in the Chinese (GB2312) character set, else
 // the fixed-pitch Song face, else whatever fixed-pitch Chinese font the system
 // chooses.
-HFONT CreateChineseFixedFont(int dpi, int tenthsOfPoint = kPointSize * 10) {
+HFONT CreateChineseFixedFont(int dpi) {
   LOGFONTW font{};
   font.lfCharSet = GB2312_CHARSET;
   font.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
-  return CreateFontOfFirstFace({L"Fixedsys", L"NSimSun", L"新宋体", L"SimSun", L"宋体"}, tenthsOfPoint, dpi, font,
+  return CreateFontOfFirstFace({L"Fixedsys", L"NSimSun", L"新宋体", L"SimSun", L"宋体"}, kPointSize * 10, dpi, font,
                                false);
 }
 
@@ -115,13 +115,14 @@ HFONT CreateFittingChineseFont(std::wstring_view text, SIZE box, int dpi) {
   };
   if (font && !fits(font.get())) {
     lstrcpynW(wanted.lfFaceName, face, LF_FACESIZE);
-    const int size = LargestFittingSize(kPointSize * 10 - 5, 60, [&](int tenths) {
+    auto sized = [&](int tenths) {
       wanted.lfHeight = -MulDiv(tenths, dpi, 720);
-      font.reset(CreateFontIndirectW(&wanted));
-      return font && fits(font.get());
-    });
-    wanted.lfHeight = -MulDiv(size, dpi, 720);
-    font.reset(CreateFontIndirectW(&wanted));
+      return UniqueFont(CreateFontIndirectW(&wanted));
+    };
+    font = sized(LargestFittingSize(kPointSize * 10 - 5, 60, [&](int tenths) {
+      const UniqueFont candidate = sized(tenths);
+      return candidate && fits(candidate.get());
+    }));
   }
   ReleaseDC(nullptr, screen);
   return font.release();

@@ -4,10 +4,6 @@
 
 namespace tellurix {
 
-namespace {
-std::string_view NameOf(Service service) { return service == Service::Apache2 ? "Apache2" : "MySQL"; }
-}  // namespace
-
 std::optional<ServiceCommand> ServiceCommandFor(Command command) {
   switch (command) {
     case Command::StartApache: return ServiceCommand{Service::Apache2, ServiceAction::Start};
@@ -20,8 +16,9 @@ std::optional<ServiceCommand> ServiceCommandFor(Command command) {
   }
 }
 
-std::string StartCommandLine(Service service) { return "net start " + std::string(NameOf(service)); }
-std::string StopCommandLine(Service service) { return "net stop " + std::string(NameOf(service)); }
+std::string_view ServiceName(Service service) { return service == Service::Apache2 ? "Apache2" : "MySQL"; }
+std::string StartCommandLine(Service service) { return "net start " + std::string(ServiceName(service)); }
+std::string StopCommandLine(Service service) { return "net stop " + std::string(ServiceName(service)); }
 
 std::string_view StartMessage(Service service) {
   return service == Service::Apache2 ? text::kApacheStarting : text::kMySQLStarting;

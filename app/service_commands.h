@@ -24,6 +24,7 @@ struct ServiceCommand {
 // The service command behind a command, if it is one.
 std::optional<ServiceCommand> ServiceCommandFor(Command command);
 
+std::string_view ServiceName(Service service);  // "Apache2", "MySQL"
 std::string StartCommandLine(Service service);  // "net start Apache2"
 std::string StopCommandLine(Service service);   // "net stop Apache2"
 std::string_view StartMessage(Service service);

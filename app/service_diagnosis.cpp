@@ -1,5 +1,6 @@
 #include "app/service_diagnosis.h"
 
+#include "core/text_lines.h"
 #include "resources/texts.h"
 
 namespace tellurix {
@@ -7,21 +8,11 @@ namespace tellurix {
 namespace {
 
 constexpr unsigned long kAccessDenied = 5, kServiceDoesNotExist = 1060;
-constexpr std::string_view kBlanks = " \t\r\n";
-
-std::string_view Trim(std::string_view text) {
-  const size_t first = text.find_first_not_of(kBlanks);
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
-
+// The program's output lines, trimmed, without the empty ones.
 std::vector<std::string_view> NonEmptyLines(std::string_view text) {
   std::vector<std::string_view> lines;
-  while (!text.empty()) {
-    const size_t end = text.find_first_of("\r\n");
-    if (std::string_view line = Trim(text.substr(0, end)); !line.empty()) lines.push_back(line);
-    if (end == std::string_view::npos) break;
-    text.remove_prefix(end + 1);
+  for (const TextLine& line : SplitLines(text)) {
+    if (std::string_view trimmed = TrimBlanks(line.text); !trimmed.empty()) lines.push_back(trimmed);
   }
   return lines;
 }
@@ -41,7 +32,6 @@ std::string Line(std::string_view text) { return std::string(text) + text::kLine
 
 }  // namespace
 
-std::string_view ServiceName(Service service) { return service == Service::Apache2 ? "Apache2" : "MySQL"; }
 std::string_view ServerName(Service service) { return service == Service::Apache2 ? "Apache" : "MySQL"; }
 
 ServiceCheck CheckServiceAccess(Service service, ServiceAction action, unsigned long openError) {
@@ -132,7 +122,7 @@ ConfigVerdict JudgeConfigTest(const ProgramRun& run) {
   const std::vector<std::string_view> lines = NonEmptyLines(run.output);
   const std::string first = lines.empty() ? ShapeReason("", run.exitCode) : std::string(lines.front());
   return {false, Line(text::kConfigBroken + first),
-          std::string(text::kConfigBrokenMessage) + "\r\n\r\n" + std::string(Trim(run.output))};
+          std::string(text::kConfigBrokenMessage) + "\r\n\r\n" + std::string(TrimBlanks(run.output))};
 }
 
 }  // namespace tellurix

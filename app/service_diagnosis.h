@@ -15,7 +15,6 @@
 
 namespace tellurix {
 
-std::string_view ServiceName(Service service);  // "Apache2", "MySQL"
 std::string_view ServerName(Service service);   // "Apache", "MySQL"
 
 // What opening the service through the service manager (with the access the

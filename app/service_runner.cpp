@@ -65,24 +65,18 @@ std::vector<Listener> TcpListeners() {
 
 void ServiceRunner::Run(ServiceCommand command) {
   const Service service = command.service;
-  switch (command.action) {
-    case ServiceAction::Start:
-      if (!MayRun(service, command.action, true)) return;
-      if (service == Service::Apache2 && !ConfigurationAccepted()) return;
-      RunNet(service, ServiceAction::Start);
-      break;
-    case ServiceAction::Stop:
-      if (MayRun(service, command.action, false)) RunNet(service, ServiceAction::Stop);
-      break;
-    case ServiceAction::Restart: {
-      if (!MayRun(service, command.action, false)) return;
-      // A broken httpd.conf would leave Apache stopped: the running one stays.
-      if (service == Service::Apache2 && !ConfigurationAccepted()) return;
-      RunNet(service, ServiceAction::Stop);
-      const std::uint32_t ticket = restarts_.Begin(service, Clock::now());
-      SetTimer(window_, kRestartTimerBase + ticket, static_cast<UINT>(kRestartWait.count()), nullptr);
-      break;
-    }
+  const ServiceAction action = command.action;
+  if (!MayRun(service, action)) return;
+  // A broken httpd.conf would leave Apache stopped: a running one stays.
+  if (action != ServiceAction::Stop && service == Service::Apache2 && !ConfigurationAccepted()) return;
+  if (action == ServiceAction::Start) {
+    RunNet(service, ServiceAction::Start);
+    return;
+  }
+  RunNet(service, ServiceAction::Stop);
+  if (action == ServiceAction::Restart) {
+    const std::uint32_t ticket = restarts_.Begin(service, Clock::now());
+    SetTimer(window_, kRestartTimerBase + ticket, static_cast<UINT>(kRestartWait.count()), nullptr);
   }
 }
 
@@ -97,9 +91,10 @@ bool ServiceRunner::OnTimer(UINT_PTR timerId) {
   return true;
 }
 
-bool ServiceRunner::MayRun(Service service, ServiceAction action, bool start) {
-  const ServiceCheck check =
-      CheckServiceAccess(service, action, OpenServiceError(service, start ? SERVICE_START : SERVICE_STOP));
+bool ServiceRunner::MayRun(Service service, ServiceAction action) {
+  // A restart begins with its stop; its start half asks again as a start.
+  const DWORD access = action == ServiceAction::Start ? SERVICE_START : SERVICE_STOP;
+  const ServiceCheck check = CheckServiceAccess(service, action, OpenServiceError(service, access));
   if (!check.line.empty()) host_.Report(check.line);
   if (check.runNet) return true;
   if (check.fix == ServiceCheck::Fix::None) return false;
@@ -146,7 +141,7 @@ void ServiceRunner::FinishRestart(UINT_PTR timerId) {
   const auto now = Clock::now();
   if (auto service = restarts_.TakeIfDue(ticket, now)) {
     KillTimer(window_, timerId);
-    if (MayRun(*service, ServiceAction::Start, true)) RunNet(*service, ServiceAction::Start);
+    if (MayRun(*service, ServiceAction::Start)) RunNet(*service, ServiceAction::Start);
   } else if (auto remaining = restarts_.Remaining(ticket, now)) {
     // Timers may fire a little early; wait out the rest.
     SetTimer(window_, timerId, static_cast<UINT>(remaining->count()), nullptr);

@@ -38,7 +38,7 @@ class ServiceRunner {
   bool OnTimer(UINT_PTR timerId);
 
  private:
-  bool MayRun(Service service, ServiceAction action, bool start);
+  bool MayRun(Service service, ServiceAction action);
   bool Install(Service service);
   bool ConfigurationAccepted();
   void RunNet(Service service, ServiceAction half);

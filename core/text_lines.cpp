@@ -28,7 +28,15 @@ std::string_view PreferredBreak(std::string_view bytes) {
 bool StartsWithUtf8Bom(std::string_view bytes) { return bytes.substr(0, 3) == kUtf8Bom; }
 
 bool LooksLikeUtf16(std::string_view bytes) {
-  return bytes.size() >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') || (bytes[0] == '\xFE' && bytes[1] == '\xFF'));
+  return bytes.size() >= 2 &&
+         ((bytes[0] == '\xFF' && bytes[1] == '\xFE') || (bytes[0] == '\xFE' && bytes[1] == '\xFF'));
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  constexpr std::string_view kBlanks = " \t\r\n";
+  const size_t first = text.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
 }  // namespace tellurix

@@ -18,6 +18,9 @@ std::vector<TextLine> SplitLines(std::string_view bytes);
 // throughout, CR LF for every other file (an empty one included).
 std::string_view PreferredBreak(std::string_view bytes);
 
+// The text without the spaces, tabs and line breaks around it.
+std::string_view TrimBlanks(std::string_view text);
+
 // The UTF-8 byte-order mark, if the bytes start with it.
 inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 bool StartsWithUtf8Bom(std::string_view bytes);

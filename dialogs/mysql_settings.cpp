@@ -3,6 +3,7 @@
 // frame.
 #include "dialogs/mysql_settings.h"
 
+#include "core/text_lines.h"
 #include "dialogs/settings_form.h"
 #include "resources/ids.h"
 #include "resources/texts.h"
@@ -14,12 +15,6 @@ namespace {
 
 constexpr char kPartBreak[] = "\r\n\r\n";
 
-std::string_view Trimmed(std::string_view text) {
-  constexpr std::string_view kBlanks = " \t\r\n";
-  const size_t first = text.find_first_not_of(kBlanks);
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
 
 }  // namespace
 
@@ -117,7 +112,7 @@ PasswordConclusion ConcludePasswordChange(const ProgramRun& run, std::string_vie
   }
   // The message says what mysqladmin said (a wrong old password, a stopped
   // server...); a tool that said nothing is known by its exit code.
-  const std::string_view said = Trimmed(run.output);
+  const std::string_view said = TrimBlanks(run.output);
   if (!said.empty()) return {std::string(text::kPasswordNotChanged) + std::string(said), false};
   return {std::string(text::kPasswordNotChanged) + text::kPasswordToolExitCodeBefore + std::to_string(run.exitCode) +
               text::kPasswordToolExitCodeAfter,

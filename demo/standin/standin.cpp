@@ -99,11 +99,12 @@ std::string Utf8(const std::wstring& wide) {
 std::string ReadAll(const std::wstring& path) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return {};
+  std::string bytes;
   char buffer[4096];
   DWORD got = 0;
-  const bool ok = ReadFile(file, buffer, sizeof(buffer), &got, nullptr);
+  while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0) bytes.append(buffer, got);
   CloseHandle(file);
-  return ok ? std::string(buffer, got) : std::string();
+  return bytes;
 }
 
 void Put(DWORD stream, const std::string& line) {
