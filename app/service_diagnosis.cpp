@@ -1,5 +1,7 @@
 #include "app/service_diagnosis.h"
 
+#include <cctype>
+
 #include "core/text_lines.h"
 #include "resources/texts.h"
 
@@ -15,17 +17,6 @@ std::vector<std::string_view> NonEmptyLines(std::string_view text) {
     if (std::string_view trimmed = TrimBlanks(line.text); !trimmed.empty()) lines.push_back(trimmed);
   }
   return lines;
-}
-
-// The first `count` characters of UTF-8 text (a character is a lead byte and
-// its continuation bytes).
-std::string_view FirstCharacters(std::string_view text, size_t count) {
-  size_t characters = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
-    if (characters++ == count) return text.substr(0, i);
-  }
-  return text;
 }
 
 std::string Line(std::string_view text) { return std::string(text) + text::kLineEnd; }
@@ -68,7 +59,9 @@ std::string InstallResultLine(Service service, const ProgramRun& run, std::strin
   switch (run.outcome) {
     case ProgramRun::Outcome::CannotStart: reason = text::kCannotStart + std::string(program); break;
     case ProgramRun::Outcome::TimedOut: reason = text::kInstallTimedOut; break;
-    case ProgramRun::Outcome::Exited: reason = ShapeReason(run.output, run.exitCode); break;
+    case ProgramRun::Outcome::Exited:
+      reason = UnrunnableText(ImageName(program), run.exitCode).value_or(ShapeReason(run.output, run.exitCode));
+      break;
   }
   return Line(text::kInstallFailedBefore + name + text::kFailedColon + reason);
 }
@@ -78,14 +71,40 @@ std::string ShapeReason(std::string_view output, unsigned long exitCode) {
   for (std::string_view line : NonEmptyLines(output)) joined += (joined.empty() ? "" : " ") + std::string(line);
   if (joined.empty()) return text::kExitCode + std::to_string(exitCode);
   constexpr size_t kLimit = 80;
-  const std::string_view kept = FirstCharacters(joined, kLimit);
-  return kept.size() == joined.size() ? joined : std::string(kept) + "…";
+  return CutAfterCharacters(joined, kLimit);
 }
 
 std::optional<std::string> NetFailedLine(Service service, ServiceAction half, const ProgramRun& run) {
   if (run.outcome == ProgramRun::Outcome::Exited && run.exitCode == 0) return std::nullopt;
   const char* failed = half == ServiceAction::Stop ? text::kStopFailed : text::kStartFailed;
   return Line(std::string(ServerName(service)) + failed + ShapeReason(run.output, run.exitCode));
+}
+
+bool NetReachedGoal(ServiceAction half, ServiceState state) {
+  return state == (half == ServiceAction::Stop ? ServiceState::Stopped : ServiceState::Running);
+}
+
+std::optional<std::string> UnrunnableText(std::string_view image, unsigned long exitCode) {
+  constexpr unsigned long kDllNotFound = 0xC0000135, kInvalidImageFormat = 0xC000007B;
+  if (exitCode == kDllNotFound) return std::string(image) + text::kDllMissing;
+  if (exitCode == kInvalidImageFormat) return std::string(image) + text::kWrongBitness;
+  return std::nullopt;
+}
+
+std::optional<std::string> UnrunnableLine(std::string_view image, const ProgramRun& run) {
+  if (run.outcome != ProgramRun::Outcome::Exited) return std::nullopt;
+  if (auto reason = UnrunnableText(image, run.exitCode)) return Line(*reason);
+  return std::nullopt;
+}
+
+std::string_view ImageName(std::string_view programPath) {
+  return programPath.substr(programPath.find_last_of("\\/") + 1);
+}
+
+std::string VersionCommandLine(Service service, std::string_view programDirectory) {
+  const std::string home(programDirectory);
+  if (service == Service::Apache2) return "\"" + home + "\\Apache2\\bin\\httpd.exe\" -v";
+  return "\"" + home + "\\MySQL\\bin\\mysqld-nt.exe\" --version";
 }
 
 std::optional<unsigned> PortToCheck(Service service, std::string_view profileValue) {
@@ -99,11 +118,14 @@ std::optional<unsigned> PortToCheck(Service service, std::string_view profileVal
 }
 
 std::optional<std::string> PortTakenLine(unsigned port, const std::vector<Listener>& listeners,
-                                         const std::function<std::optional<std::string>(unsigned long)>& imageOf) {
+                                         const std::function<std::optional<std::string>(unsigned long)>& imageOf,
+                                         bool saidTaken) {
+  const std::string head = text::kPort + std::to_string(port);
+  if (HeldByHttpService(port, listeners)) return Line(head + text::kTakenByHttpService);
   std::optional<std::string> line;
+  if (saidTaken) line = Line(head + text::kTakenByOther);
   for (const Listener& listener : listeners) {
     if (listener.port != port) continue;
-    const std::string head = text::kPort + std::to_string(port);
     if (auto image = listener.processId ? imageOf(listener.processId) : std::nullopt) {
       return Line(head + text::kTakenBy + *image + text::kTakenPid + std::to_string(listener.processId) +
                   text::kTakenPidAfter);
@@ -113,12 +135,52 @@ std::optional<std::string> PortTakenLine(unsigned port, const std::vector<Listen
   return line;
 }
 
+bool HeldByHttpService(unsigned port, const std::vector<Listener>& listeners) {
+  for (const Listener& listener : listeners) {
+    if (listener.port == port && listener.processId == kSystemProcessId) return true;
+  }
+  return false;
+}
+
+bool UsesHttpService(std::string_view serviceName) {
+  // IIS, Web Deploy, BranchCache, IIS remote management and Reporting Services
+  // (a named instance of the last is "ReportServer$<instance>").
+  static constexpr std::string_view kUsers[] = {"W3SVC",         "WAS",    "MsDepSvc", "PeerDistSvc",
+                                                "ReportServer",  "WMSVC",  "SQLServerReportingServices",
+                                                "PowerBIReportServer"};
+  const auto same = [](std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+      if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
+        return false;
+      }
+    }
+    return true;
+  };
+  for (std::string_view user : kUsers) {
+    if (same(serviceName, user)) return true;
+  }
+  return same(serviceName.substr(0, 13), "ReportServer$") && serviceName.size() > 13;
+}
+
+std::optional<std::string> HttpServiceUsersLine(const std::vector<RunningService>& running) {
+  std::string names;
+  for (const RunningService& service : running) {
+    if (!UsesHttpService(service.name)) continue;
+    if (!names.empty()) names += "、";
+    names += service.displayName + "（" + service.name + "）";
+  }
+  if (names.empty()) return std::nullopt;
+  return Line(text::kHttpServiceUsers + names);
+}
+
 std::string ConfigTestCommandLine(std::string_view programDirectory) {
   return "\"" + std::string(programDirectory) + "\\Apache2\\bin\\httpd.exe\" -t";
 }
 
 ConfigVerdict JudgeConfigTest(const ProgramRun& run) {
   if (run.outcome != ProgramRun::Outcome::Exited || run.exitCode == 0) return {};
+  if (auto never = UnrunnableLine("httpd.exe", run)) return {false, *never, {}};
   const std::vector<std::string_view> lines = NonEmptyLines(run.output);
   const std::string first = lines.empty() ? ShapeReason("", run.exitCode) : std::string(lines.front());
   return {false, Line(text::kConfigBroken + first),

@@ -48,6 +48,24 @@ std::string ShapeReason(std::string_view output, unsigned long exitCode);
 // The line after `net` ended: none for exit code 0.
 std::optional<std::string> NetFailedLine(Service service, ServiceAction half, const ProgramRun& run);
 
+// The service's state as the service manager tells it after `net` failed.
+enum class ServiceState { Running, Stopped, Pending, Unknown };
+// A failed `net` may still have left the service where the user wanted it (a
+// stop of a stopped service, the first half of its restart included): then
+// there is nothing to report.
+bool NetReachedGoal(ServiceAction half, ServiceState state);
+
+// A program that never ran: a DLL it needs is missing (0xC0000135), or it or a
+// DLL is built for the other bitness (0xC000007B). `image` names the program.
+std::optional<std::string> UnrunnableText(std::string_view image, unsigned long exitCode);
+std::optional<std::string> UnrunnableLine(std::string_view image, const ProgramRun& run);
+std::string_view ImageName(std::string_view programPath);  // the file name of a path
+
+// After a failed start that nothing else explained, the server is asked its
+// version, to learn whether it can run at all.
+std::string VersionCommandLine(Service service, std::string_view programDirectory);
+inline constexpr unsigned kVersionTimeLimitMs = 10000;
+
 // The port a server listens on, from its profile value ([Apache] Listen,
 // [MySQL] port): the default (80, 3306) when empty; none when the value is not
 // a plain number.
@@ -57,19 +75,34 @@ struct Listener {
   unsigned port;
   unsigned long processId;  // 0 when the system does not say
 };
-// The line for a port another program listens on; none when nobody does.
-// `imageOf` names a process by its id, when it can.
+// The line for a port another program listens on; none when nobody does,
+// unless the server itself `saidTaken` (the program may have gone since).
+// `imageOf` names a process by its id, when it can; id 0 is never asked (it is
+// the system's idle process, or an owner the system does not tell), and id 4
+// is the Windows HTTP service.
 std::optional<std::string> PortTakenLine(unsigned port, const std::vector<Listener>& listeners,
-                                         const std::function<std::optional<std::string>(unsigned long)>& imageOf);
+                                         const std::function<std::optional<std::string>(unsigned long)>& imageOf,
+                                         bool saidTaken = false);
+inline constexpr unsigned long kSystemProcessId = 4;
+bool HeldByHttpService(unsigned port, const std::vector<Listener>& listeners);
+
+// The running services known to serve through the HTTP service (IIS, Web
+// Deploy, BranchCache, Reporting Services), as one line; none when none runs.
+struct RunningService {
+  std::string name, displayName;
+};
+bool UsesHttpService(std::string_view serviceName);
+std::optional<std::string> HttpServiceUsersLine(const std::vector<RunningService>& running);
 
 // The check of httpd.conf before Apache starts (or restarts).
 std::string ConfigTestCommandLine(std::string_view programDirectory);
 inline constexpr unsigned kConfigTestTimeLimitMs = 15000;
 struct ConfigVerdict {
   bool runNet = true;
-  std::string line, message;  // when not
+  std::string line, message;  // when not; no message when httpd.exe never ran
 };
-// A check that could not run or did not end in time is skipped.
+// A check that could not run or did not end in time is skipped; one whose
+// httpd.exe cannot run at all stops the command with the reason.
 ConfigVerdict JudgeConfigTest(const ProgramRun& run);
 
 // How long the installer is waited for.

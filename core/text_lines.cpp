@@ -2,6 +2,32 @@
 
 namespace tellurix {
 
+size_t Utf8SequenceLength(std::string_view bytes) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
+  const unsigned char lead = byte(0);
+  if (lead < 0x80) return 1;
+  size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (bytes.size() < length || byte(1) < low || byte(1) > high) return 0;
+  for (size_t i = 2; i < length; ++i) {
+    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+  }
+  return length;
+}
+
 std::vector<TextLine> SplitLines(std::string_view bytes) {
   std::vector<TextLine> lines;
   size_t start = 0;
@@ -37,6 +63,25 @@ std::string_view TrimBlanks(std::string_view text) {
   const size_t first = text.find_first_not_of(kBlanks);
   if (first == std::string_view::npos) return {};
   return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
+bool IsUtf8(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const size_t length = Utf8SequenceLength(bytes);
+    if (length == 0) return false;
+    bytes.remove_prefix(length);
+  }
+  return true;
+}
+
+std::string CutAfterCharacters(std::string_view text, size_t count) {
+  size_t characters = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    // A character is a lead byte and its continuation bytes.
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
+    if (characters++ == count) return std::string(text.substr(0, i)) + "…";
+  }
+  return std::string(text);
 }
 
 }  // namespace tellurix

@@ -2,6 +2,7 @@
 // its own line break (CR LF, LF, a lone CR, or none at the end of the file).
 #pragma once
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -26,5 +27,14 @@ inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 bool StartsWithUtf8Bom(std::string_view bytes);
 // UTF-16 files (either byte order) are not text in the ANSI code page.
 bool LooksLikeUtf16(std::string_view bytes);
+
+// The length of the well-formed UTF-8 sequence at the start of `bytes`, or 0.
+size_t Utf8SequenceLength(std::string_view bytes);
+// Whether the bytes are well-formed UTF-8 as Windows decodes it: no overlong
+// forms, no surrogates, nothing above U+10FFFF (plain ASCII is).
+bool IsUtf8(std::string_view bytes);
+
+// The first `count` characters of UTF-8 text, followed by "…" when there were more.
+std::string CutAfterCharacters(std::string_view text, size_t count);
 
 }  // namespace tellurix

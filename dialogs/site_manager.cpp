@@ -13,43 +13,6 @@ namespace {
 using K = ControlLayout::Kind;
 namespace d = ids::zhanform;
 
-// The length of the well-formed UTF-8 sequence at the start of `bytes`, or 0:
-// no overlong forms, no surrogates, nothing above U+10FFFF, as Windows decodes it.
-size_t Utf8SequenceLength(std::string_view bytes) {
-  const auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
-  const unsigned char lead = byte(0);
-  if (lead < 0x80) return 1;
-  size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (bytes.size() < length || byte(1) < low || byte(1) > high) return 0;
-  for (size_t i = 2; i < length; ++i) {
-    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
-  }
-  return length;
-}
-
-bool IsUtf8(std::string_view bytes) {
-  while (!bytes.empty()) {
-    const size_t length = Utf8SequenceLength(bytes);
-    if (length == 0) return false;
-    bytes.remove_prefix(length);
-  }
-  return true;
-}
-
 // The editor cannot hold a NUL, and a UTF-16 file is not text in either encoding:
 // loading either would lose part of the file on the next save.
 bool CannotBeEdited(std::string_view bytes) {

@@ -53,6 +53,21 @@ inline constexpr char kTakenByOther[] = "已被其他程序占用";
 inline constexpr char kTakenBy[] = "已被";
 inline constexpr char kTakenPid[] = "（PID ";
 inline constexpr char kTakenPidAfter[] = "）占用";
+// What the server's own error log and exit codes say, in plain words ("{}" is
+// the port, the module, the setting or the program directory).
+inline constexpr char kErrorLog[] = "错误日志：";
+inline constexpr char kCausePortForbidden[] =
+    "端口{}被系统禁止使用（常见原因：Hyper-V、WSL或Docker保留了这个端口），请换用其他端口";
+inline constexpr char kCauseModule[] = "Apache无法加载模块：{}";
+inline constexpr char kCauseDataLocked[] = "MySQL的数据文件正被其他程序使用（另一个MySQL或杀毒软件？）";
+inline constexpr char kCauseUnknownSetting[] = "my.ini中有MySQL不认识的设置：{}";
+inline constexpr char kCauseDataDamaged[] = "MySQL的数据文件可能已损坏，修复之前请先备份“{}\\MySQL\\data”";
+// A program that never ran; its image name goes in front.
+inline constexpr char kDllMissing[] = "无法运行：缺少它需要的DLL（常见的是Visual C++运行库）";
+inline constexpr char kWrongBitness[] = "无法运行：它或它需要的DLL与Windows的位数不符";
+// A port held by the Windows HTTP service, and the services known to serve through it.
+inline constexpr char kTakenByHttpService[] = "已被Windows的HTTP服务占用（System，PID 4）";
+inline constexpr char kHttpServiceUsers[] = "使用HTTP服务的是：";
 inline constexpr char kConfigBroken[] = "Apache配置有误，没有执行：";
 inline constexpr char kConfigBrokenMessage[] = "httpd.conf有错误，命令没有执行：";
 inline constexpr char kApacheStarting[] = "Apache正在启动...    ";

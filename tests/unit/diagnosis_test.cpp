@@ -93,7 +93,9 @@ TEST(Diagnosis, PortComesFromTheProfileAndIsNamedWithItsOwner) {
     EXPECT_EQ(PortToCheck(Service::Apache2, notPlain), std::nullopt) << notPlain;
   }
   auto imageOf = [](unsigned long pid) -> std::optional<std::string> {
+    EXPECT_NE(pid, 0u) << "id 0 is the idle process, never a listener's owner";
     if (pid == 4242) return std::string("nginx.exe");
+    if (pid == 0) return std::string("System Idle Process");
     return std::nullopt;
   };
   const std::vector<Listener> table = {{135, 900}, {8080, 0}, {3306, 4242}, {80, 7}};
@@ -102,6 +104,69 @@ TEST(Diagnosis, PortComesFromTheProfileAndIsNamedWithItsOwner) {
   EXPECT_EQ(PortTakenLine(80, table, imageOf), "端口80已被其他程序占用...    ") << "an owner that is gone";
   EXPECT_EQ(PortTakenLine(443, table, imageOf), std::nullopt);
   EXPECT_EQ(PortTakenLine(80, {{80, 0}, {80, 4242}}, imageOf), "端口80已被nginx.exe（PID 4242）占用...    ");
+  // The server said the port was taken, and its taker has gone since.
+  EXPECT_EQ(PortTakenLine(443, table, imageOf, true), "端口443已被其他程序占用...    ");
+  EXPECT_EQ(PortTakenLine(3306, table, imageOf, true), "端口3306已被nginx.exe（PID 4242）占用...    ");
+
+  // Port 80 held by the Windows HTTP service, and who serves through it.
+  const std::vector<Listener> http = {{80, 4}, {8080, 4242}};
+  EXPECT_TRUE(HeldByHttpService(80, http));
+  EXPECT_FALSE(HeldByHttpService(8080, http));
+  EXPECT_EQ(PortTakenLine(80, http, imageOf), "端口80已被Windows的HTTP服务占用（System，PID 4）...    ");
+  EXPECT_EQ(HttpServiceUsersLine({{"Spooler", "Print Spooler"},
+                                  {"W3SVC", "World Wide Web Publishing Service"},
+                                  {"ReportServer$SQL2019", "SQL Server Reporting Services (SQL2019)"},
+                                  {"reportserverx", "not one"},
+                                  {"ReportServer$", "no instance"},
+                                  {"msdepsvc", "Web Deployment Agent Service"}}),
+            "使用HTTP服务的是：World Wide Web Publishing Service（W3SVC）、SQL Server Reporting Services "
+            "(SQL2019)（ReportServer$SQL2019）、Web Deployment Agent Service（msdepsvc）...    ");
+  EXPECT_EQ(HttpServiceUsersLine({{"Spooler", "Print Spooler"}}), std::nullopt);
+  for (const char* user : {"WAS", "PeerDistSvc", "ReportServer", "SQLServerReportingServices", "PowerBIReportServer",
+                           "WMSVC"}) {
+    EXPECT_TRUE(UsesHttpService(user)) << user;
+  }
+}
+
+TEST(Diagnosis, AFailedNetThatReachedItsGoalIsNoFailure) {
+  using S = ServiceState;
+  const struct {
+    ServiceAction half;
+    ServiceState state;
+    bool reached;
+  } rows[] = {
+      {ServiceAction::Stop, S::Stopped, true},   // the stop half of a restart of a stopped service
+      {ServiceAction::Start, S::Running, true},  // started by someone else meanwhile
+      {ServiceAction::Start, S::Stopped, false},  {ServiceAction::Start, S::Pending, false},
+      {ServiceAction::Stop, S::Running, false},   {ServiceAction::Stop, S::Pending, false},
+      {ServiceAction::Start, S::Unknown, false},
+  };
+  for (const auto& row : rows) EXPECT_EQ(NetReachedGoal(row.half, row.state), row.reached);
+}
+
+TEST(Diagnosis, AProgramThatNeverRanSaysWhy) {
+  const struct {
+    ProgramRun run;
+    const char* line;  // nullptr: none
+  } rows[] = {
+      {{O::Exited, 0xC0000135, ""}, "httpd.exe无法运行：缺少它需要的DLL（常见的是Visual C++运行库）...    "},
+      {{O::Exited, 0xC000007B, ""}, "httpd.exe无法运行：它或它需要的DLL与Windows的位数不符...    "},
+      {{O::Exited, 1, ""}, nullptr},
+      {{O::TimedOut, 0xC0000135, ""}, nullptr},
+  };
+  for (const auto& row : rows) {
+    const auto line = UnrunnableLine(ImageName("C:\\x y\\Apache2\\bin\\httpd.exe"), row.run);
+    EXPECT_EQ(line.value_or("none"), row.line ? row.line : "none") << row.run.exitCode;
+  }
+  // httpd.exe -t that never ran is no configuration error: its line, no message.
+  const ConfigVerdict never = JudgeConfigTest({O::Exited, 0xC0000135, ""});
+  EXPECT_FALSE(never.runNet);
+  EXPECT_EQ(never.line, "httpd.exe无法运行：缺少它需要的DLL（常见的是Visual C++运行库）...    ");
+  EXPECT_EQ(never.message, "");
+  EXPECT_EQ(InstallResultLine(Service::MySQL, {O::Exited, 0xC000007B, ""}, "C:\\T\\MySQL\\bin\\mysqld-nt.exe"),
+            "安装服务MySQL失败：mysqld-nt.exe无法运行：它或它需要的DLL与Windows的位数不符...    ");
+  EXPECT_EQ(VersionCommandLine(Service::Apache2, "C:\\A B"), "\"C:\\A B\\Apache2\\bin\\httpd.exe\" -v");
+  EXPECT_EQ(VersionCommandLine(Service::MySQL, "C:\\T"), "\"C:\\T\\MySQL\\bin\\mysqld-nt.exe\" --version");
 }
 
 TEST(Diagnosis, BrokenHttpdConfStopsTheCommandAnUnrunnableCheckDoesNot) {

@@ -1,0 +1,260 @@
+#include "app/server_log.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "app/service_diagnosis.h"
+#include "core/codepage.h"
+#include "core/text_lines.h"
+#include "resources/texts.h"
+
+namespace tellurix {
+
+namespace {
+
+constexpr size_t kLogLineLimit = 160;
+
+bool StartsWithNoCase(std::string_view text, std::string_view head) {
+  if (text.size() < head.size()) return false;
+  for (size_t i = 0; i < head.size(); ++i) {
+    const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (fold(text[i]) != fold(head[i])) return false;
+  }
+  return true;
+}
+
+std::string_view Unquoted(std::string_view value) {
+  value = TrimBlanks(value);
+  if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+  return value;
+}
+
+// A path from a configuration file, with the server's forward slashes, made
+// absolute against `folder`.
+std::string PathUnder(std::string_view folder, std::string_view path) {
+  std::string native(path);
+  for (char& c : native) c = c == '/' ? '\\' : c;
+  const bool absolute = (native.size() >= 2 && native[1] == ':') || StartsWithNoCase(native, "\\\\");
+  return absolute ? native : std::string(folder) + "\\" + native;
+}
+
+// The text after the bracketed groups a line starts with; `isError` tells
+// whether one of them is a level of error or worse ("[error]", "[core:crit]").
+std::string_view AfterGroups(std::string_view line, bool* isError) {
+  std::string_view rest = TrimBlanks(line);
+  while (!rest.empty() && rest.front() == '[') {
+    const size_t close = rest.find(']');
+    if (close == std::string_view::npos) break;
+    std::string_view group = rest.substr(1, close - 1);
+    if (const size_t colon = group.rfind(':'); colon != std::string_view::npos) group = group.substr(colon + 1);
+    for (std::string_view level : {"error", "crit", "alert", "emerg"}) {
+      if (isError && group == level) *isError = true;
+    }
+    rest = TrimBlanks(rest.substr(close + 1));
+  }
+  return rest;
+}
+
+// What a row of the cause table takes from the line that matched.
+enum class Capture { Nothing, Port, Between, QuotedName, Home };
+
+struct CauseRow {
+  Service server;
+  std::vector<std::string_view> said;  // any of these, in one line
+  Capture capture;
+  const char* line;  // "{}" is the captured value; nullptr: the taken-port line
+  std::string_view until = {};  // for Capture::Between: what follows the value
+};
+
+const std::vector<CauseRow>& CauseTable() {
+  static const std::vector<CauseRow> rows = {
+      {Service::Apache2,
+       {"(OS 10048)", "Only one usage of each socket address", "通常每个套接字地址(协议/网络地址/端口)只允许使用一次"},
+       Capture::Port,
+       nullptr},
+      {Service::Apache2,
+       {"(OS 10013)", "forbidden by its access permissions", "以一种访问权限不允许的方式做了一个访问套接字的尝试"},
+       Capture::Port,
+       text::kCausePortForbidden},
+      {Service::Apache2, {"Cannot load "}, Capture::Between, text::kCauseModule, " into server"},
+      {Service::MySQL,
+       {"Can't start server: Bind on TCP/IP port", "Do you already have another mysqld server running on port"},
+       Capture::Port,
+       nullptr},
+      {Service::MySQL, {"Unable to lock", "Operating system error number 32"}, Capture::Nothing, text::kCauseDataLocked},
+      {Service::MySQL, {"unknown variable '", "unknown option '"}, Capture::QuotedName, text::kCauseUnknownSetting},
+      {Service::MySQL,
+       {"Database page corruption", "Malformed log record", "Aria recovery failed",
+        "Plugin 'InnoDB' init function returned error", "Unknown/unsupported storage engine: InnoDB"},
+       Capture::Home,
+       text::kCauseDataDamaged},
+  };
+  return rows;
+}
+
+// The port a message names: "address 0.0.0.0:80", "[::]:443", "port: 3306".
+std::optional<unsigned> PortNamedIn(std::string_view line) {
+  const auto number = [](std::string_view digits) -> std::optional<unsigned> {
+    digits = digits.substr(0, digits.find_first_not_of("0123456789"));
+    if (digits.empty() || digits.size() > 5) return std::nullopt;
+    const unsigned value = static_cast<unsigned>(std::stoul(std::string(digits)));
+    if (value == 0 || value > 65535) return std::nullopt;
+    return value;
+  };
+  if (const size_t address = line.rfind("address "); address != std::string_view::npos) {
+    std::string_view where = line.substr(address + 8);
+    where = where.substr(0, where.find_first_of(" \t,"));
+    if (const size_t colon = where.rfind(':'); colon != std::string_view::npos) {
+      if (auto port = number(where.substr(colon + 1))) return port;
+    }
+  }
+  if (const size_t port = line.rfind("port"); port != std::string_view::npos) {
+    std::string_view digits = line.substr(port + 4);
+    digits.remove_prefix(std::min(digits.size(), digits.find_first_not_of(": ")));
+    return number(digits);
+  }
+  return std::nullopt;
+}
+
+// The value a row takes from a line it matched on `said`; none when the line
+// lacks it.
+std::optional<std::string> Captured(const CauseRow& row, std::string_view line, size_t saidEnd) {
+  const std::string_view after = line.substr(saidEnd);
+  switch (row.capture) {
+    case Capture::Between: {
+      const size_t end = after.find(row.until);
+      if (end == std::string_view::npos || end == 0) return std::nullopt;
+      return std::string(after.substr(0, end));
+    }
+    case Capture::QuotedName: {
+      std::string_view name = after.substr(0, after.find('\''));
+      name = name.substr(0, name.find('='));
+      while (!name.empty() && name.front() == '-') name.remove_prefix(1);
+      if (name.empty()) return std::nullopt;
+      return std::string(name);
+    }
+    default: return std::string();
+  }
+}
+
+std::string Filled(const char* line, std::string_view value) {
+  std::string filled(line);
+  if (const size_t at = filled.find("{}"); at != std::string::npos) filled.replace(at, 2, value);
+  return filled + text::kLineEnd;
+}
+
+}  // namespace
+
+std::optional<std::string> ApacheErrorLog(std::string_view programDirectory, std::string_view httpdConf) {
+  const std::string apache = std::string(programDirectory) + "\\Apache2";
+  int virtualHosts = 0;
+  for (const TextLine& line : SplitLines(httpdConf)) {
+    const std::string_view words = TrimBlanks(line.text);
+    if (StartsWithNoCase(words, "<VirtualHost")) ++virtualHosts;
+    if (StartsWithNoCase(words, "</VirtualHost")) --virtualHosts;
+    if (virtualHosts > 0 || !StartsWithNoCase(words, "ErrorLog") || words.size() == 8 ||
+        (words[8] != ' ' && words[8] != '\t')) {
+      continue;
+    }
+    const std::string_view target = Unquoted(words.substr(8));
+    if (target.empty()) continue;
+    if (target.front() == '|' || StartsWithNoCase(target, "syslog")) return std::nullopt;
+    return PathUnder(apache, target);
+  }
+  return apache + "\\logs\\error.log";
+}
+
+std::string MySQLDataFolder(std::string_view programDirectory) {
+  return std::string(programDirectory) + "\\MySQL\\data";
+}
+
+std::optional<std::string> MySQLConfiguredErrorLog(std::string_view programDirectory, std::string_view logError) {
+  const std::string_view name = Unquoted(logError);
+  if (name.empty()) return std::nullopt;
+  std::string path = PathUnder(MySQLDataFolder(programDirectory), name);
+  // The server adds ".err" to a name without an extension.
+  if (path.find('.', path.rfind('\\') + 1) == std::string::npos) path += ".err";
+  return path;
+}
+
+LogSpan NewLogSpan(std::optional<std::uint64_t> sizeBefore, std::uint64_t sizeNow) {
+  LogSpan span;
+  if (sizeBefore && *sizeBefore <= sizeNow) span.offset = *sizeBefore;
+  span.length = sizeNow - span.offset;
+  if (span.length > kLogTailLimit) {
+    span.offset = sizeNow - kLogTailLimit;
+    span.length = kLogTailLimit;
+    span.cut = true;
+  }
+  return span;
+}
+
+std::string LogText(std::string_view bytes, bool cut) {
+  if (cut) {
+    if (const size_t firstBreak = bytes.find('\n'); firstBreak != std::string_view::npos) {
+      bytes.remove_prefix(firstBreak + 1);
+    }
+  }
+  if (IsUtf8(bytes)) return std::string(bytes);
+  if (auto text = FromAnsi(bytes)) return *text;
+  // Line by line, so that one broken line does not hide the others.
+  std::string text;
+  for (const TextLine& line : SplitLines(bytes)) {
+    if (auto decoded = FromAnsi(line.text)) {
+      text += *decoded;
+    } else {
+      for (unsigned char byte : line.text) text += byte < 0x80 ? std::string(1, static_cast<char>(byte)) : "\xEF\xBF\xBD";
+    }
+    text += line.brk;
+  }
+  return text;
+}
+
+std::optional<std::string> ErrorLogLine(Service service, std::string_view logText) {
+  for (const TextLine& line : SplitLines(logText)) {
+    bool isError = false;
+    std::string_view words;
+    if (service == Service::Apache2) {
+      words = AfterGroups(line.text, &isError);
+    } else if (const size_t level = line.text.find("[ERROR]"); level != std::string_view::npos) {
+      isError = true;
+      words = AfterGroups(line.text.substr(level + 7), nullptr);
+    }
+    if (isError && !words.empty()) {
+      return std::string(ServerName(service)) + text::kErrorLog + CutAfterCharacters(words, kLogLineLimit) +
+             text::kLineEnd;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<KnownCause> RecognizeCause(Service service, std::string_view evidence, unsigned port,
+                                         std::string_view programDirectory) {
+  const std::vector<TextLine> lines = SplitLines(evidence);
+  for (const CauseRow& row : CauseTable()) {
+    if (row.server != service) continue;
+    std::optional<std::string> value;
+    std::optional<unsigned> named;  // the port may be named only by a later line
+    for (const TextLine& line : lines) {
+      for (std::string_view said : row.said) {
+        const size_t at = line.text.find(said);
+        const std::optional<std::string> captured =
+            at == std::string_view::npos ? std::nullopt : Captured(row, line.text, at + said.size());
+        if (!captured) continue;
+        if (!value) value = captured;
+        if (!named) named = PortNamedIn(line.text);
+      }
+    }
+    if (!value) continue;
+    KnownCause cause{row.line == nullptr, named.value_or(port), {}};
+    if (row.line) {
+      cause.line = Filled(row.line, row.capture == Capture::Port   ? std::to_string(cause.port)
+                                    : row.capture == Capture::Home ? std::string(programDirectory)
+                                                                   : *value);
+    }
+    return cause;
+  }
+  return std::nullopt;
+}
+
+}  // namespace tellurix

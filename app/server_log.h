@@ -1,0 +1,57 @@
+// What a server wrote about a start that failed: where its error log is, which
+// part of it is new, the line that names the cause, and the causes the panel
+// can say in plain words. Portable: the runner reads the files.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/service_commands.h"
+
+namespace tellurix {
+
+// Apache's error log (UTF-8 path): the first ErrorLog of httpd.conf outside a
+// virtual host, quotes removed, relative to the Apache2 folder; logs\error.log
+// when there is none. None when the log goes to a program or to syslog.
+std::optional<std::string> ApacheErrorLog(std::string_view programDirectory, std::string_view httpdConf);
+
+// MySQL's data folder, where its error log is by default.
+std::string MySQLDataFolder(std::string_view programDirectory);
+// MySQL's error log as my.ini names it (`log-error` of [mysqld], relative to the
+// data folder); none when my.ini leaves it to the server.
+std::optional<std::string> MySQLConfiguredErrorLog(std::string_view programDirectory, std::string_view logError);
+
+// The part of a log written since the command began: the bytes after the size it
+// had then (all of them when the file is new or shrank), at most the last 64 KB.
+inline constexpr std::uint64_t kLogTailLimit = 64 * 1024;
+struct LogSpan {
+  std::uint64_t offset = 0, length = 0;
+  bool cut = false;  // the span starts inside what the server wrote
+};
+LogSpan NewLogSpan(std::optional<std::uint64_t> sizeBefore, std::uint64_t sizeNow);
+
+// The span's bytes as text: UTF-8 when they are valid UTF-8, else from the ANSI
+// code page (Windows writes its own error texts in it). A cut span starts at its
+// first whole line.
+std::string LogText(std::string_view bytes, bool cut);
+
+// The line for the first error in the log's new text: the server's own words
+// without the bracketed groups in front (time, level, process), cut after 160
+// characters. Apache: a line at level error, crit, alert or emerg, plain or as
+// "[module:level]"; MySQL: a line with "[ERROR]". None when there is no error.
+std::optional<std::string> ErrorLogLine(Service service, std::string_view logText);
+
+// A cause the panel knows, found in what the server and `net` said.
+struct KnownCause {
+  bool portTaken = false;  // the taken-port line says it, with the owner where known
+  unsigned port = 0;       // the port it concerns, when it concerns one
+  std::string line;        // otherwise the line that says it
+};
+// The first cause of the table that the evidence shows; `port` is the port the
+// server uses, for a message that does not name one.
+std::optional<KnownCause> RecognizeCause(Service service, std::string_view evidence, unsigned port,
+                                         std::string_view programDirectory);
+
+}  // namespace tellurix

@@ -1,0 +1,182 @@
+// What the panel reads in a server's error log after a failed start: where the
+// log is, the new part of it, the line that names the cause, and the known causes.
+#include <gtest/gtest.h>
+
+#include "app/server_log.h"
+
+namespace tellurix {
+namespace {
+
+TEST(ServerLog, WhereEachServerWritesItsErrors) {
+  const struct {
+    const char* httpdConf;
+    const char* log;  // nullptr: nothing to read
+  } apache[] = {
+      {"ServerRoot \"C:/T/Apache2\"\r\n", "C:\\T\\Apache2\\logs\\error.log"},
+      {"ErrorLog logs/error.log\r\n", "C:\\T\\Apache2\\logs\\error.log"},
+      {"#ErrorLog x.log\r\n  ErrorLog \"D:/日志/apache.log\"\r\n", "D:\\日志\\apache.log"},
+      {"ErrorLogFormat \"[%t] %M\"\nErrorLog \"logs/a b.log\"\n", "C:\\T\\Apache2\\logs\\a b.log"},
+      {"<VirtualHost *:80>\n ErrorLog logs/site.log\n</VirtualHost>\nErrorLog logs/main.log\n",
+       "C:\\T\\Apache2\\logs\\main.log"},
+      {"ErrorLog \"|bin/rotatelogs.exe logs/error.%Y.log 86400\"\n", nullptr},
+      {"errorlog syslog:local7\n", nullptr},
+  };
+  for (const auto& row : apache) {
+    EXPECT_EQ(ApacheErrorLog("C:\\T", row.httpdConf).value_or("none"), row.log ? row.log : "none") << row.httpdConf;
+  }
+  EXPECT_EQ(MySQLDataFolder("C:\\T"), "C:\\T\\MySQL\\data");
+  const struct {
+    const char* logError;
+    const char* log;
+  } mysql[] = {
+      {"", "none"},
+      {"  ", "none"},
+      {"mysql.err", "C:\\T\\MySQL\\data\\mysql.err"},
+      {"\"E:/logs/mysqld.log\"", "E:\\logs\\mysqld.log"},
+      {"errors", "C:\\T\\MySQL\\data\\errors.err"},  // the server adds the extension
+  };
+  for (const auto& row : mysql) EXPECT_EQ(MySQLConfiguredErrorLog("C:\\T", row.logError).value_or("none"), row.log);
+}
+
+TEST(ServerLog, OnlyWhatTheServerWroteSinceTheCommandBegan) {
+  const struct {
+    std::optional<std::uint64_t> before;
+    std::uint64_t now;
+    LogSpan span;
+  } rows[] = {
+      {100, 250, {100, 150, false}},
+      {100, 100, {100, 0, false}},                    // it wrote nothing
+      {std::nullopt, 40, {0, 40, false}},             // a new file
+      {500, 40, {0, 40, false}},                      // it shrank: all of it is new
+      {0, 70000, {70000 - 65536, 65536, true}},       // the last 64 KB
+      {10, 10 + 65537, {10 + 1, 65536, true}},
+  };
+  for (const auto& row : rows) {
+    const LogSpan span = NewLogSpan(row.before, row.now);
+    EXPECT_EQ(span.offset, row.span.offset) << row.now;
+    EXPECT_EQ(span.length, row.span.length) << row.now;
+    EXPECT_EQ(span.cut, row.span.cut) << row.now;
+  }
+  // UTF-8 stays; the ANSI code page's bytes are decoded; a cut span starts at a whole line.
+  EXPECT_EQ(LogText("[error] 端口\r\n", false), "[error] 端口\r\n");
+  EXPECT_EQ(LogText("[error] \xB6\xCB\xBF\xDA\r\n", false), "[error] 端口\r\n");
+  EXPECT_EQ(LogText("\xBF\xDA half\r\n[error] \xB6\xCB\xBF\xDA\n", true), "[error] 端口\n");
+  EXPECT_EQ(LogText("ok \xB6\xCB\n\xFF\xFF bad\n", false), "ok 端\n\xEF\xBF\xBD\xEF\xBF\xBD bad\n");
+}
+
+TEST(ServerLog, TheFirstErrorIsTheCause) {
+  const std::string long161(161, 'x');
+  const struct {
+    Service service;
+    std::string log;
+    std::string line;  // empty: none
+  } rows[] = {
+      {Service::Apache2,
+       "[Mon Dec 07 10:00:00 2026] [notice] Apache/2.2.25 (Win32) configured\r\n"
+       "[Mon Dec 07 10:00:01 2026] [warn] NameVirtualHost *:80 has no VirtualHosts\r\n"
+       "[Mon Dec 07 10:00:01 2026] [crit] (OS 10048)通常每个套接字地址(协议/网络地址/端口)只允许使用一次。  : "
+       "make_sock: could not bind to address 0.0.0.0:80\r\n"
+       "[Mon Dec 07 10:00:01 2026] [alert] no listening sockets available, shutting down\r\n",
+       "Apache错误日志：(OS 10048)通常每个套接字地址(协议/网络地址/端口)只允许使用一次。  : make_sock: could not "
+       "bind to address 0.0.0.0:80...    "},
+      {Service::Apache2,
+       "[Mon Dec 07 10:00:00.123456 2026] [mpm_winnt:notice] [pid 4312:tid 380] AH00455: Apache/2.4.58 configured\n"
+       "[Mon Dec 07 10:00:00.124001 2026] [core:error] [pid 4312:tid 380] (OS 10013)An attempt was made to access a "
+       "socket in a way forbidden by its access permissions.  : AH00072: make_sock: could not bind to address "
+       "[::]:443\n",
+       "Apache错误日志：(OS 10013)An attempt was made to access a socket in a way forbidden by its access "
+       "permissions.  : AH00072: make_sock: could not bind to address [::]:443...    "},
+      {Service::Apache2, "[Mon Dec 07 10:00:00 2026] [:emerg] [pid 1] AH00020: x\n", "Apache错误日志：AH00020: x...    "},
+      {Service::Apache2, "[Mon Dec 07 10:00:00 2026] [error] " + long161 + "\n",
+       "Apache错误日志：" + std::string(160, 'x') + "…...    "},
+      {Service::Apache2, "[Mon Dec 07 10:00:00 2026] [warn] (OS 10048) error text\nerror [error]\n", ""},
+      {Service::MySQL,
+       "101207 10:00:00 [Note] Plugin 'FEDERATED' is disabled.\n"
+       "101207 10:00:01 [ERROR] Can't start server: Bind on TCP/IP port: No such file or directory\n"
+       "101207 10:00:01 [ERROR] Do you already have another mysqld server running on port: 3306 ?\n",
+       "MySQL错误日志：Can't start server: Bind on TCP/IP port: No such file or directory...    "},
+      {Service::MySQL,
+       "2026-12-07T10:00:00.000000Z 0 [ERROR] [MY-000067] [Server] unknown variable 'innodb_fast=1'.\n",
+       "MySQL错误日志：unknown variable 'innodb_fast=1'....    "},
+      {Service::MySQL, "InnoDB: Unable to lock ./ibdata1, error: 32\n", ""},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(ErrorLogLine(row.service, row.log).value_or(""), row.line) << row.log;
+  }
+  // Cut after 160 characters, not bytes.
+  std::string chinese;
+  for (int i = 0; i < 170; ++i) chinese += "错";
+  const std::string line = ErrorLogLine(Service::MySQL, "[ERROR] " + chinese).value();
+  EXPECT_EQ(line, "MySQL错误日志：" + chinese.substr(0, 160 * 3) + "…...    ");
+}
+
+TEST(ServerLog, KnownCausesInPlainWords) {
+  const struct {
+    Service service;
+    const char* said;
+    bool portTaken;
+    unsigned port;
+    const char* line;
+  } rows[] = {
+      // Apache, in English, Chinese (as Windows writes it) and from net's output.
+      {Service::Apache2,
+       "[crit] (OS 10048)Only one usage of each socket address (protocol/network address/port) is normally "
+       "permitted.  : make_sock: could not bind to address 0.0.0.0:8088",
+       true, 8088, ""},
+      {Service::Apache2, "(OS 10048)通常每个套接字地址(协议/网络地址/端口)只允许使用一次。  : AH00072: make_sock", true, 80,
+       ""},
+      {Service::Apache2,
+       "[core:error] (OS 10013)以一种访问权限不允许的方式做了一个访问套接字的尝试。  : AH00072: make_sock: could not "
+       "bind to address [::]:443",
+       false, 443, "端口443被系统禁止使用（常见原因：Hyper-V、WSL或Docker保留了这个端口），请换用其他端口...    "},
+      {Service::Apache2, "An attempt was made to access a socket in a way forbidden by its access permissions.", false,
+       80, "端口80被系统禁止使用（常见原因：Hyper-V、WSL或Docker保留了这个端口），请换用其他端口...    "},
+      {Service::Apache2,
+       "httpd.exe: Syntax error on line 128 of C:/T/Apache2/conf/httpd.conf: Cannot load "
+       "C:/T/PHP5/php5apache2_2.dll into server: 找不到指定的模块。",
+       false, 80, "Apache无法加载模块：C:/T/PHP5/php5apache2_2.dll...    "},
+      // MySQL: the port is named by the second line of the failure.
+      {Service::MySQL,
+       "101207 10:00:01 [ERROR] Can't start server: Bind on TCP/IP port: No such file or directory\n"
+       "101207 10:00:01 [ERROR] Do you already have another mysqld server running on port: 3307 ?",
+       true, 3307, ""},
+      {Service::MySQL, "[ERROR] Can't start server: Bind on TCP/IP port: Address already in use", true, 3306, ""},
+      {Service::MySQL,
+       "InnoDB: Unable to lock .\\ibdata1, error: 32\nInnoDB: Operating system error number 32 in a file operation.\n"
+       "[ERROR] Plugin 'InnoDB' init function returned error.",
+       false, 3306, "MySQL的数据文件正被其他程序使用（另一个MySQL或杀毒软件？）...    "},
+      {Service::MySQL, "101207 10:00:00 [ERROR] C:\\T\\MySQL\\bin\\mysqld-nt.exe: unknown variable 'key_bufer=16M'",
+       false, 3306, "my.ini中有MySQL不认识的设置：key_bufer...    "},
+      {Service::MySQL, "[ERROR] mysqld-nt: unknown option '--skip-bdbx'", false, 3306,
+       "my.ini中有MySQL不认识的设置：skip-bdbx...    "},
+      {Service::MySQL, "InnoDB: Database page corruption on disk or a failed\nInnoDB: file read of page 7.", false,
+       3306, "MySQL的数据文件可能已损坏，修复之前请先备份“C:\\T\\MySQL\\data”...    "},
+      {Service::MySQL, "InnoDB: Error: tried to read 16384 bytes at offset 0 0.\nMalformed log record", false, 3306,
+       "MySQL的数据文件可能已损坏，修复之前请先备份“C:\\T\\MySQL\\data”...    "},
+      {Service::MySQL, "[ERROR] Aria recovery failed. Please run aria_chk -r on all Aria tables", false, 3306,
+       "MySQL的数据文件可能已损坏，修复之前请先备份“C:\\T\\MySQL\\data”...    "},
+      {Service::MySQL, "[ERROR] Unknown/unsupported storage engine: InnoDB", false, 3306,
+       "MySQL的数据文件可能已损坏，修复之前请先备份“C:\\T\\MySQL\\data”...    "},
+  };
+  for (const auto& row : rows) {
+    const unsigned serverPort = row.service == Service::Apache2 ? 80 : 3306;
+    const std::optional<KnownCause> cause = RecognizeCause(row.service, row.said, serverPort, "C:\\T");
+    ASSERT_TRUE(cause.has_value()) << row.said;
+    EXPECT_EQ(cause->portTaken, row.portTaken) << row.said;
+    EXPECT_EQ(cause->port, row.port) << row.said;
+    EXPECT_EQ(cause->line, row.line) << row.said;
+  }
+  // What is no known cause, or another server's.
+  for (const auto& [service, said] : std::vector<std::pair<Service, const char*>>{
+           {Service::Apache2, "服务请求超时。"},
+           {Service::Apache2, "Can't start server: Bind on TCP/IP port"},
+           {Service::MySQL, "(OS 10048) make_sock"},
+           {Service::Apache2, "Cannot load into server"},
+           {Service::MySQL, "unknown variable ''"},
+       }) {
+    EXPECT_EQ(RecognizeCause(service, said, 80, "C:\\T").has_value(), false) << said;
+  }
+}
+
+}  // namespace
+}  // namespace tellurix
