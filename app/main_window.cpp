@@ -99,7 +99,14 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE: OnCreate(); return 0;
     case WM_TIMER: OnTimer(wParam); return 0;
-    case WM_COMMAND: OnCommand(LOWORD(wParam)); return 0;
+    case WM_COMMAND:
+      // The message list tells of selections too; only a double-click does something.
+      if (LOWORD(wParam) == ids::List1) {
+        if (HIWORD(wParam) == LBN_DBLCLK) ShowWholeLine();
+        return 0;
+      }
+      OnCommand(LOWORD(wParam));
+      return 0;
     case WM_MOUSEMOVE: OnMouseMove(wParam, lParam); return 0;
     case WM_CTLCOLORSTATIC:
       return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
@@ -166,8 +173,34 @@ void MainWindow::Apply(Server server, const StatusUpdate& update) {
 }
 
 void MainWindow::AppendLine(std::string_view message) {
-  const std::string line = std::string(message) + LocalTimeText();
-  SendDlgItemMessageW(hwnd_, ids::List1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(line).c_str()));
+  const std::wstring line = Widen(std::string(message) + LocalTimeText());
+  HWND list = GetDlgItem(hwnd_, ids::List1);
+  SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+  // The list scrolls sideways only once a line is wider than it is.
+  HDC dc = GetDC(list);
+  HGDIOBJ previous = SelectObject(dc, font_.get());
+  SIZE size{};
+  GetTextExtentPoint32W(dc, line.c_str(), static_cast<int>(line.size()), &size);
+  SelectObject(dc, previous);
+  ReleaseDC(list, dc);
+  const int width = size.cx + 2 * GetSystemMetrics(SM_CXEDGE) + 4;
+  if (width > widestLine_) {
+    widestLine_ = width;
+    SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widestLine_), 0);
+  }
+}
+
+void MainWindow::ShowWholeLine() {
+  HWND list = GetDlgItem(hwnd_, ids::List1);
+  const LRESULT chosen = SendMessageW(list, LB_GETCURSEL, 0, 0);
+  if (chosen == LB_ERR) return;
+  const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(chosen), 0);
+  if (length == LB_ERR) return;
+  std::wstring line(static_cast<size_t>(length) + 1, L'\0');
+  const LRESULT got = SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(chosen), reinterpret_cast<LPARAM>(line.data()));
+  line.resize(got == LB_ERR ? 0 : static_cast<size_t>(got));
+  // A plain message box: its text can be copied with Ctrl+C.
+  ShowMessage(hwnd_, Narrow(line));
 }
 
 void MainWindow::Report(std::string_view line) {

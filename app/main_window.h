@@ -56,6 +56,7 @@ class MainWindow : public ServiceRunner::Host {
 
   void Apply(Server server, const StatusUpdate& update);
   void AppendLine(std::string_view message);
+  void ShowWholeLine();
 
   // What the service runner asks of the window.
   void Log(std::string_view line) override { AppendLine(line); }
@@ -74,6 +75,7 @@ class MainWindow : public ServiceRunner::Host {
   TrayRetry trayRetry_;
   StatusDisplay status_;
   bool dialogOpen_ = false;
+  int widestLine_ = 0;  // of the message list, in pixels
 
   // Reported state of each server, as the display last showed it.
   bool apacheRunning_ = false;

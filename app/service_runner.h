@@ -1,14 +1,19 @@
 // Runs the six service commands: asks the service manager first (and offers to
 // install a missing service, or to run the panel again with administrator
 // rights), checks httpd.conf before Apache starts, launches `net` hidden and
-// watches it without blocking, and after a failed start looks for a program
-// holding the server's port. The restart's five-second wait returns to the
-// message loop; a timer per restart finishes it.
+// watches it without blocking. When `net` fails and the service is not where
+// the user wanted it, it reads what the server wrote to its error log, names a
+// known cause and a program holding the server's port, and else asks the
+// server whether it can run at all. The restart's five-second wait returns to
+// the message loop; a timer per restart finishes it.
 #pragma once
 
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -44,13 +49,21 @@ class ServiceRunner {
   void RunNet(Service service, ServiceAction half);
   void FinishRestart(UINT_PTR timerId);
   void PollNet();
-  void ReportTakenPort(Service service);
 
+  // The server's error log as it was when `net start` began.
+  struct LogMark {
+    std::string path;  // empty when the log cannot be read
+    std::optional<std::uint64_t> size;
+  };
   struct Watched {
     Service service;
     ServiceAction half;
     std::unique_ptr<WatchedProgram> program;
+    LogMark log;
   };
+  void Diagnose(const Watched& ended, const ProgramRun& run);
+  void ExplainFailedStart(Service service, const LogMark& log, std::string_view netOutput);
+  bool ReportTakenPort(unsigned port, bool saidTaken);
 
   Host& host_;
   HWND window_;

@@ -20,7 +20,7 @@ void CreateControls(HWND parent, const std::vector<ControlLayout>& table, int dp
       case ControlLayout::Kind::StatusMark: windowClass = L"STATIC"; style |= SS_NOTIFY; break;
       case ControlLayout::Kind::List:
         windowClass = L"LISTBOX";
-        style |= WS_VSCROLL | WS_TABSTOP | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY;
+        style |= WS_VSCROLL | WS_HSCROLL | WS_TABSTOP | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY;
         exStyle = WS_EX_CLIENTEDGE;
         break;
       case ControlLayout::Kind::Edit:

@@ -2,12 +2,17 @@
 // tests need none of the real ones. What it does depends on its own file name:
 //   httpd.exe, mysqld-nt.exe   a service that only behaves like one and serves nothing
 //                              ("--stop-delay-ms N" makes stopping slow; a file
-//                              "fail-start" beside it makes it end before it runs);
+//                              "fail-start" beside it makes it end before it runs,
+//                              after appending the file's bytes to its error log:
+//                              ..\logs\error.log, ..\data\<computer name>.err);
 //                              also the servers' own tools: "httpd.exe -t" checks
 //                              ..\conf\httpd.conf for directives it does not know, as
-//                              Apache reports them; "httpd.exe -k install -n NAME" and
-//                              "mysqld-nt.exe --install NAME ..." register it as the
-//                              service NAME
+//                              Apache reports them; "-v" and "--version" print a
+//                              version; a file "exit-with" beside it holding a number
+//                              makes these three exit with it at once, as a program
+//                              that cannot be loaded does; "httpd.exe -k install -n
+//                              NAME" and "mysqld-nt.exe --install NAME ..." register it
+//                              as the service NAME
 //   any other name             a recorder (notepad.exe, explorer.exe, cmd.exe, mysql.exe,
 //                              mysqladmin.exe ...): appends "<show state>|<command line>"
 //                              as a UTF-8 line to the file named by TELLURIX_RECORD, then
@@ -20,6 +25,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
 #include <sstream>
 #include <string>
@@ -78,8 +84,31 @@ void WINAPI ServiceMain(DWORD, LPWSTR*) {
   Report(SERVICE_STOPPED);
 }
 
-int Service(const std::wstring& folder) {
-  if (GetFileAttributesW((folder + L"fail-start").c_str()) != INVALID_FILE_ATTRIBUTES) return 1;
+std::string ReadAll(const std::wstring& path);
+
+// The server's error log, as the real server would name it.
+std::wstring ErrorLog(const std::wstring& folder, bool httpd) {
+  if (httpd) return folder + L"..\\logs\\error.log";
+  wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
+  GetComputerNameW(computer, &length);
+  return folder + L"..\\data\\" + computer + L".err";
+}
+
+int Service(const std::wstring& folder, bool httpd) {
+  if (GetFileAttributesW((folder + L"fail-start").c_str()) != INVALID_FILE_ATTRIBUTES) {
+    const std::string said = ReadAll(folder + L"fail-start");
+    const std::wstring log = ErrorLog(folder, httpd);
+    CreateDirectoryW(log.substr(0, log.rfind(L'\\')).c_str(), nullptr);
+    HANDLE file = CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    if (file != INVALID_HANDLE_VALUE) {
+      WriteFile(file, said.data(), static_cast<DWORD>(said.size()), &written, nullptr);
+      CloseHandle(file);
+    }
+    return 1;
+  }
   wchar_t emptyName[] = L"";
   const SERVICE_TABLE_ENTRYW table[] = {{emptyName, ServiceMain}, {nullptr, nullptr}};
   if (StartServiceCtrlDispatcherW(table)) return 0;
@@ -222,7 +251,7 @@ int wmain() {
   LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   if (!argv) return 1;
   DWORD plainSeconds = 0;
-  bool check = false;
+  bool check = false, version = false;
   std::wstring install;
   for (int i = 1; i < argc; ++i) {
     const bool more = i + 1 < argc;
@@ -230,6 +259,7 @@ int wmain() {
     if (more && std::wcscmp(argv[i], L"--plain") == 0) plainSeconds = std::wcstoul(argv[++i], nullptr, 10);
     if (more && (std::wcscmp(argv[i], L"-n") == 0 || std::wcscmp(argv[i], L"--install") == 0)) install = argv[++i];
     check = check || std::wcscmp(argv[i], L"-t") == 0;
+    version = version || std::wcscmp(argv[i], L"-v") == 0 || std::wcscmp(argv[i], L"--version") == 0;
   }
   LocalFree(argv);
   if (plainSeconds > 0) {
@@ -242,9 +272,17 @@ int wmain() {
   const std::wstring folder(self, static_cast<size_t>(name - self));
   const bool httpd = _wcsicmp(name, L"httpd.exe") == 0;
   if (httpd || _wcsicmp(name, L"mysqld-nt.exe") == 0) {
+    if (check || version) {
+      const std::string exitWith = ReadAll(folder + L"exit-with");
+      if (!exitWith.empty()) return static_cast<int>(std::strtoul(exitWith.c_str(), nullptr, 0));
+    }
     if (httpd && check) return CheckConfiguration(folder);
+    if (version) {
+      Put(STD_OUTPUT_HANDLE, httpd ? "Server version: stand-in/2.2 (Win32)" : "mysqld-nt  Ver 5.0 (stand-in)");
+      return 0;
+    }
     if (!install.empty()) return Install(self, install);
-    return Service(folder);
+    return Service(folder, httpd);
   }
   return Recorder(self);
 }
