@@ -62,11 +62,13 @@ shoot() {
 }
 shoot main-window.png
 
-# Trouble, explained: a service that was never installed (the offer to install
-# it declined) and a misspelt directive in httpd.conf (the restart refused).
-"$TELLURIX_WINE" sc delete MySQL >>"$demo/bench/wine.log" 2>&1
+# Trouble, explained: MySQL will not start over a misspelt setting of my.ini (as
+# its error log says), and a misspelt directive in httpd.conf (the restart refused).
+printf '%s\r\n' "$(date +%y%m%d\ %H:%M:%S) [ERROR] mysqld-nt: unknown variable 'key_bufer=16M'" \
+  "$(date +%y%m%d\ %H:%M:%S) [ERROR] Aborting" >"$program/MySQL/bin/fail-start"
 drive click startm
-drive answer cancel
+sleep 3
+rm "$program/MySQL/bin/fail-start"
 sed -i 's/^Listen /Listn /' "$program/Apache2/conf/httpd.conf"
 drive click restaraCom
 drive answer ok
