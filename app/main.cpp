@@ -2,9 +2,15 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
 
 #include "app/instance_lock.h"
 #include "app/main_window.h"
+#include "app/service_repair.h"
+#include "app/service_runner.h"
 #include "ui/win32_handles.h"
 #include "ui/win32_text.h"
 #include "resources/texts.h"
@@ -17,9 +23,24 @@ enum ExitCode : int {
   kExitAlreadyRunning = 2,
 };
 
+// The program's arguments after its own name, as UTF-8.
+std::vector<std::string> Arguments() {
+  std::vector<std::string> arguments;
+  int count = 0;
+  if (LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count)) {
+    for (int i = 1; i < count; ++i) arguments.push_back(tellurix::Narrow(words[i]));
+    LocalFree(words);
+  }
+  return arguments;
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  // Run elevated by the panel for one change of a service: no window, no lock.
+  const tellurix::ServiceTool tool = tellurix::ParseServiceTool(Arguments());
+  if (tool.isTool) return tool.service ? tellurix::SetServiceManual(*tool.service) : tellurix::kToolRefused;
+
   tellurix::InstanceLock lock;
   if (!lock.Acquire()) {
     tellurix::ShowMessage(nullptr, text::kAlreadyRunning);

@@ -137,11 +137,7 @@ std::optional<std::string> Captured(const CauseRow& row, std::string_view line, 
   }
 }
 
-std::string Filled(const char* line, std::string_view value) {
-  std::string filled(line);
-  if (const size_t at = filled.find("{}"); at != std::string::npos) filled.replace(at, 2, value);
-  return filled + text::kLineEnd;
-}
+std::string Filled(const char* line, std::string_view value) { return FillIn(line, {value}) + text::kLineEnd; }
 
 }  // namespace
 
@@ -246,7 +242,7 @@ std::optional<KnownCause> RecognizeCause(Service service, std::string_view evide
       }
     }
     if (!value) continue;
-    KnownCause cause{row.line == nullptr, named.value_or(port), {}};
+    KnownCause cause{row.line == nullptr, row.capture == Capture::Port, named.value_or(port), {}};
     if (row.line) {
       cause.line = Filled(row.line, row.capture == Capture::Port   ? std::to_string(cause.port)
                                     : row.capture == Capture::Home ? std::string(programDirectory)

@@ -45,8 +45,9 @@ std::optional<std::string> ErrorLogLine(Service service, std::string_view logTex
 
 // A cause the panel knows, found in what the server and `net` said.
 struct KnownCause {
-  bool portTaken = false;  // the taken-port line says it, with the owner where known
-  unsigned port = 0;       // the port it concerns, when it concerns one
+  bool portTaken = false;     // the taken-port line says it, with the owner where known
+  bool portBlocked = false;   // the server could not use its port (taken or forbidden)
+  unsigned port = 0;          // the port it concerns, when it concerns one
   std::string line;        // otherwise the line that says it
 };
 // The first cause of the table that the evidence shows; `port` is the port the

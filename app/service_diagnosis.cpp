@@ -55,15 +55,16 @@ InstallCommand InstallCommandFor(Service service, std::string_view programDirect
 std::string InstallResultLine(Service service, const ProgramRun& run, std::string_view program) {
   const std::string name(ServiceName(service));
   if (Installed(run)) return Line(text::kInstalled + name);
-  std::string reason;
+  return Line(text::kInstallFailedBefore + name + text::kFailedColon + FailureReason(run, program));
+}
+
+std::string FailureReason(const ProgramRun& run, std::string_view program) {
   switch (run.outcome) {
-    case ProgramRun::Outcome::CannotStart: reason = text::kCannotStart + std::string(program); break;
-    case ProgramRun::Outcome::TimedOut: reason = text::kInstallTimedOut; break;
-    case ProgramRun::Outcome::Exited:
-      reason = UnrunnableText(ImageName(program), run.exitCode).value_or(ShapeReason(run.output, run.exitCode));
-      break;
+    case ProgramRun::Outcome::CannotStart: return text::kCannotStart + std::string(program);
+    case ProgramRun::Outcome::TimedOut: return text::kInstallTimedOut;
+    case ProgramRun::Outcome::Exited: break;
   }
-  return Line(text::kInstallFailedBefore + name + text::kFailedColon + reason);
+  return UnrunnableText(ImageName(program), run.exitCode).value_or(ShapeReason(run.output, run.exitCode));
 }
 
 std::string ShapeReason(std::string_view output, unsigned long exitCode) {

@@ -38,6 +38,9 @@ struct InstallCommand {
 InstallCommand InstallCommandFor(Service service, std::string_view programDirectory);
 // The line after the installer ran: "已安装服务…" for exit code 0, else why not.
 std::string InstallResultLine(Service service, const ProgramRun& run, std::string_view program);
+// Why a program run elevated did not do its work: it could not start, did not
+// end in time, or never ran, or its output or exit code.
+std::string FailureReason(const ProgramRun& run, std::string_view program);
 inline bool Installed(const ProgramRun& run) { return run.outcome == ProgramRun::Outcome::Exited && run.exitCode == 0; }
 
 // A program's output as one short reason: each line trimmed, empty lines

@@ -7,6 +7,8 @@
 
 #include "app/server_log.h"
 #include "app/service_diagnosis.h"
+#include "app/service_repair.h"
+#include "dialogs/site_manager.h"
 #include "core/file_io.h"
 #include "core/process_probe.h"
 #include "core/profile_store.h"
@@ -169,6 +171,59 @@ std::string NewLogText(const std::string& path, std::optional<std::uint64_t> siz
   return LogText(bytes, span.cut);
 }
 
+// The service's registration: whether it is disabled, and its command line.
+struct ServiceRegistration {
+  bool disabled = false;
+  std::string commandLine;
+};
+std::optional<ServiceRegistration> RegistrationOf(Service service) {
+  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+  if (!manager) return std::nullopt;
+  SC_HANDLE opened = OpenServiceW(manager, Widen(ServiceName(service)).c_str(), SERVICE_QUERY_CONFIG);
+  std::optional<ServiceRegistration> registration;
+  DWORD size = 0;
+  if (opened && !QueryServiceConfigW(opened, nullptr, 0, &size) && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+    std::vector<BYTE> buffer(size);
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    if (QueryServiceConfigW(opened, config, size, &size)) {
+      registration = ServiceRegistration{config->dwStartType == SERVICE_DISABLED,
+                                         config->lpBinaryPathName ? Narrow(config->lpBinaryPathName) : ""};
+    }
+  }
+  if (opened) CloseServiceHandle(opened);
+  CloseServiceHandle(manager);
+  return registration;
+}
+
+std::string LongPathOf(const std::string& path) {
+  const std::wstring wide = Widen(path);
+  const DWORD size = GetLongPathNameW(wide.c_str(), nullptr, 0);
+  if (size == 0) return path;
+  std::wstring expanded(size, L'\0');
+  expanded.resize(GetLongPathNameW(wide.c_str(), expanded.data(), size));
+  return expanded.empty() ? path : Narrow(expanded);
+}
+
+// Whether the panel can listen on the port itself (the socket is closed at once).
+bool CanBind(unsigned port) {
+  static const bool started = [] {
+    WSADATA data;
+    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  }();
+  if (!started) return false;
+  SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (probe == INVALID_SOCKET) return false;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<u_short>(port));
+  // Without exclusive use another socket could share the port unseen.
+  BOOL exclusive = TRUE;
+  setsockopt(probe, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive), sizeof(exclusive));
+  const bool bound = bind(probe, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+  closesocket(probe);
+  return bound;
+}
+
 std::string ProfilePortValue(Service service) {
   const bool apache = service == Service::Apache2;
   return GetIniValue(apache ? "Apache" : "MySQL", apache ? "Listen" : "port", "", "Tellurix.ini");
@@ -183,7 +238,7 @@ void ServiceRunner::Run(ServiceCommand command) {
   // A broken httpd.conf would leave Apache stopped: a running one stays.
   if (action != ServiceAction::Stop && service == Service::Apache2 && !ConfigurationAccepted()) return;
   if (action == ServiceAction::Start) {
-    RunNet(service, ServiceAction::Start);
+    StartIfReady(service);
     return;
   }
   RunNet(service, ServiceAction::Stop);
@@ -226,6 +281,79 @@ bool ServiceRunner::Install(Service service) {
   return Installed(*run);
 }
 
+void ServiceRunner::StartIfReady(Service service) {
+  if (StateOf(service) != ServiceState::Running) {
+    if (const std::optional<ServiceRegistration> registration = RegistrationOf(service)) {
+      if (!StartTypeAllowsStart(service, registration->disabled)) return;
+      OfferOwnProgram(service, registration->commandLine);
+    }
+    // `net start` cannot succeed while another program holds the port.
+    if (const std::optional<unsigned> port = PortToCheck(service, ProfilePortValue(service))) {
+      if (ReportTakenPort(*port, false)) {
+        if (OfferPortMove(service, *port)) StartIfReady(service);
+        return;
+      }
+    }
+  }
+  RunNet(service, ServiceAction::Start);
+}
+
+bool ServiceRunner::StartTypeAllowsStart(Service service, bool disabled) {
+  if (!disabled) return true;
+  if (!host_.Ask(DisabledQuestion(service))) {
+    host_.Report(DisabledLine(service));
+    return false;
+  }
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const std::string program = Narrow(self);
+  const std::optional<ProgramRun> run = RunElevated(program, SetManualParameters(service), kInstallTimeLimitMs);
+  if (!run) return false;
+  host_.Report(ServiceChangeLine(service, *run, program));
+  return Changed(*run);
+}
+
+void ServiceRunner::OfferOwnProgram(Service service, const std::string& commandLine) {
+  const std::string home = ProgramDirectory();
+  const std::optional<ForeignService> foreign = CheckServiceProgram(service, commandLine, home, LongPathOf);
+  if (!foreign) return;
+  host_.Report(foreign->line);
+  // Declined, `net` runs the other server: the user may want just that.
+  if (!host_.Ask(foreign->question)) return;
+  const InstallCommand remove = UninstallCommandFor(service, home);
+  const std::optional<ProgramRun> run = RunElevated(remove.program, remove.parameters, kInstallTimeLimitMs);
+  if (!run) return;
+  if (!Installed(*run)) {
+    host_.Report(ChangeFailedLine(service, *run, remove.program));
+    return;
+  }
+  Install(service);
+}
+
+bool ServiceRunner::OfferPortMove(Service service, unsigned port) {
+  const std::optional<unsigned> free = FreePort(service, TcpListeners(), CanBind);
+  if (!free) {
+    host_.Report(NoFreePortLine(service));
+    return false;
+  }
+  if (!host_.Ask(PortMoveQuestion(service, port, *free))) return false;
+  const std::string home = ProgramDirectory();
+  const PortMove move = PortMoveWrites(service, home, *free);
+  const ApplyOutcome outcome =
+      ApplyChanges(ResolveProfilePath(home, kProfileFileName), move.profileSection, move.changes);
+  // A failed write, or a server file without the line, is said as the settings dialog says it.
+  if (outcome.failure || !outcome.missingDirectives.empty()) {
+    host_.Tell(Conclude(outcome, "").message.value_or(""));
+    return false;
+  }
+  const Result<std::string> vhosts =
+      service == Service::Apache2 ? ReadFileBytes(VhostsConfPath(home)) : Result<std::string>(std::string());
+  for (const std::string& line : PortMovedLines(service, port, *free, vhosts ? *vhosts : std::string())) {
+    host_.Report(line);
+  }
+  return true;
+}
+
 bool ServiceRunner::ConfigurationAccepted() {
   const std::optional<ProgramRun> run =
       RunCaptured(ConfigTestCommandLine(ProgramDirectory()), kConfigTestTimeLimitMs, nullptr);
@@ -259,7 +387,7 @@ void ServiceRunner::FinishRestart(UINT_PTR timerId) {
   const auto now = Clock::now();
   if (auto service = restarts_.TakeIfDue(ticket, now)) {
     KillTimer(window_, timerId);
-    if (MayRun(*service, ServiceAction::Start)) RunNet(*service, ServiceAction::Start);
+    if (MayRun(*service, ServiceAction::Start)) StartIfReady(*service);
   } else if (auto remaining = restarts_.Remaining(ticket, now)) {
     // Timers may fire a little early; wait out the rest.
     SetTimer(window_, timerId, static_cast<UINT>(remaining->count()), nullptr);
@@ -302,12 +430,20 @@ void ServiceRunner::ExplainFailedStart(Service service, const LogMark& log, std:
     host_.Report(cause->line);
     explained = true;
   }
+  bool portLine = false;
   if (cause && cause->portTaken) {
-    explained = ReportTakenPort(cause->port, true);
+    portLine = ReportTakenPort(cause->port, true);
   } else if (profilePort) {
-    explained = ReportTakenPort(*profilePort, false) || explained;
+    portLine = ReportTakenPort(*profilePort, false);
   }
-  if (explained) return;
+  // A taken or forbidden port of the server's own is moved if the user agrees.
+  const bool blocked = cause && cause->portBlocked;
+  const unsigned concerned = blocked ? cause->port : port;
+  if (profilePort && (portLine || blocked) && concerned == *profilePort) {
+    if (OfferPortMove(service, *profilePort)) StartIfReady(service);
+    return;
+  }
+  if (explained || portLine) return;
   // Nothing said why: perhaps the server cannot run at all.
   const std::string versionCheck = VersionCommandLine(service, home);
   if (const std::optional<ProgramRun> run = RunCaptured(versionCheck, kVersionTimeLimitMs, nullptr)) {
@@ -326,6 +462,16 @@ bool ServiceRunner::ReportTakenPort(unsigned port, bool saidTaken) {
     if (auto users = HttpServiceUsersLine(RunningServices())) host_.Report(*users);
   }
   return true;
+}
+
+int SetServiceManual(Service service) {
+  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+  SC_HANDLE opened = manager ? OpenServiceW(manager, Widen(ServiceName(service)).c_str(), SERVICE_CHANGE_CONFIG) : nullptr;
+  const bool changed = opened && ChangeServiceConfigW(opened, SERVICE_NO_CHANGE, SERVICE_DEMAND_START, SERVICE_NO_CHANGE,
+                                                      nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+  if (opened) CloseServiceHandle(opened);
+  if (manager) CloseServiceHandle(manager);
+  return changed ? kToolDone : kToolFailed;
 }
 
 }  // namespace tellurix

@@ -22,6 +22,10 @@
 
 namespace tellurix {
 
+// The panel run elevated as "--set-service-manual <service>": makes the service
+// start on demand; the exit code tells how it went.
+int SetServiceManual(Service service);
+
 class ServiceRunner {
  public:
   // What the runner needs of the main window.
@@ -45,6 +49,13 @@ class ServiceRunner {
  private:
   bool MayRun(Service service, ServiceAction action);
   bool Install(Service service);
+  // `net start`, unless a check before it shows that it cannot succeed and the
+  // user declines the fix.
+  void StartIfReady(Service service);
+  bool StartTypeAllowsStart(Service service, bool disabled);
+  void OfferOwnProgram(Service service, const std::string& commandLine);
+  // Moves the server to a free port if the user agrees; true when it moved.
+  bool OfferPortMove(Service service, unsigned port);
   bool ConfigurationAccepted();
   void RunNet(Service service, ServiceAction half);
   void FinishRestart(UINT_PTR timerId);

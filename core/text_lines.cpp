@@ -74,6 +74,17 @@ bool IsUtf8(std::string_view bytes) {
   return true;
 }
 
+std::string FillIn(std::string_view pattern, std::initializer_list<std::string_view> values) {
+  std::string filled;
+  auto value = values.begin();
+  for (size_t at = pattern.find("{}"); at != std::string_view::npos && value != values.end();
+       at = pattern.find("{}")) {
+    filled.append(pattern.substr(0, at)).append(*value++);
+    pattern.remove_prefix(at + 2);
+  }
+  return filled.append(pattern);
+}
+
 std::string CutAfterCharacters(std::string_view text, size_t count) {
   size_t characters = 0;
   for (size_t i = 0; i < text.size(); ++i) {

@@ -2,6 +2,7 @@
 // its own line break (CR LF, LF, a lone CR, or none at the end of the file).
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +34,9 @@ size_t Utf8SequenceLength(std::string_view bytes);
 // Whether the bytes are well-formed UTF-8 as Windows decodes it: no overlong
 // forms, no surrogates, nothing above U+10FFFF (plain ASCII is).
 bool IsUtf8(std::string_view bytes);
+
+// The pattern with each "{}" replaced by the next of `values`, in order.
+std::string FillIn(std::string_view pattern, std::initializer_list<std::string_view> values);
 
 // The first `count` characters of UTF-8 text, followed by "…" when there were more.
 std::string CutAfterCharacters(std::string_view text, size_t count);

@@ -68,6 +68,19 @@ inline constexpr char kWrongBitness[] = "无法运行：它或它需要的DLL与
 // A port held by the Windows HTTP service, and the services known to serve through it.
 inline constexpr char kTakenByHttpService[] = "已被Windows的HTTP服务占用（System，PID 4）";
 inline constexpr char kHttpServiceUsers[] = "使用HTTP服务的是：";
+// The fixes offered before `net` runs, or after a start that failed ("{}" in
+// order: service or server, port, path, as each text has them).
+inline constexpr char kDisabledQuestion[] = "{}服务已被禁用，是否改为手动启动？";
+inline constexpr char kDisabled[] = "服务{}已被禁用";
+inline constexpr char kMadeManual[] = "服务{}已改为手动启动";
+inline constexpr char kChangeFailed[] = "修改服务{}失败：{}";
+inline constexpr char kForeignProgram[] = "服务{}运行的是其他位置的程序：{}";
+inline constexpr char kForeignQuestion[] = "是否把服务{}改为本目录的{}？";
+inline constexpr char kNoFreePort[] = "没有找到可用的端口，请在{}设置中换用其他端口";
+inline constexpr char kPortMoveQuestion[] = "端口{}已被占用，是否把{}改用端口{}？";
+inline constexpr char kPortMoved[] = "{}已改用端口{}";
+inline constexpr char kVhostsStillOnPort[] = "站点管理中的虚拟主机仍使用端口{}，请一并修改";
+inline constexpr char kMySQLClientsPort[] = "连接MySQL的程序（如phpMyAdmin）请改用端口{}";
 inline constexpr char kConfigBroken[] = "Apache配置有误，没有执行：";
 inline constexpr char kConfigBrokenMessage[] = "httpd.conf有错误，命令没有执行：";
 inline constexpr char kApacheStarting[] = "Apache正在启动...    ";

@@ -12,7 +12,8 @@
 //                              makes these three exit with it at once, as a program
 //                              that cannot be loaded does; "httpd.exe -k install -n
 //                              NAME" and "mysqld-nt.exe --install NAME ..." register it
-//                              as the service NAME
+//                              as the service NAME, "httpd.exe -k uninstall -n NAME"
+//                              and "mysqld-nt.exe --remove NAME" remove the service
 //   any other name             a recorder (notepad.exe, explorer.exe, cmd.exe, mysql.exe,
 //                              mysqladmin.exe ...): appends "<show state>|<command line>"
 //                              as a UTF-8 line to the file named by TELLURIX_RECORD, then
@@ -212,6 +213,17 @@ int Install(const std::wstring& self, const std::wstring& name) {
   return error ? 1 : 0;
 }
 
+int Uninstall(const std::wstring& name) {
+  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+  SC_HANDLE service = manager ? OpenServiceW(manager, name.c_str(), DELETE) : nullptr;
+  const bool deleted = service && DeleteService(service);
+  const DWORD error = deleted ? 0 : GetLastError();
+  if (service) CloseServiceHandle(service);
+  if (manager) CloseServiceHandle(manager);
+  Put(STD_ERROR_HANDLE, error ? "(OS " + std::to_string(error) + ") could not remove the service" : "Service removed");
+  return error ? 1 : 0;
+}
+
 int Recorder(const std::wstring& self) {
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
@@ -251,13 +263,18 @@ int wmain() {
   LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   if (!argv) return 1;
   DWORD plainSeconds = 0;
-  bool check = false, version = false;
+  bool check = false, version = false, uninstall = false;
   std::wstring install;
   for (int i = 1; i < argc; ++i) {
     const bool more = i + 1 < argc;
     if (more && std::wcscmp(argv[i], L"--stop-delay-ms") == 0) g_stopDelayMs = std::wcstoul(argv[++i], nullptr, 10);
     if (more && std::wcscmp(argv[i], L"--plain") == 0) plainSeconds = std::wcstoul(argv[++i], nullptr, 10);
-    if (more && (std::wcscmp(argv[i], L"-n") == 0 || std::wcscmp(argv[i], L"--install") == 0)) install = argv[++i];
+    if (more && std::wcscmp(argv[i], L"-k") == 0) uninstall = std::wcscmp(argv[i + 1], L"uninstall") == 0;
+    if (more && std::wcscmp(argv[i], L"--remove") == 0) uninstall = true;
+    if (more && (std::wcscmp(argv[i], L"-n") == 0 || std::wcscmp(argv[i], L"--install") == 0 ||
+                 std::wcscmp(argv[i], L"--remove") == 0)) {
+      install = argv[++i];
+    }
     check = check || std::wcscmp(argv[i], L"-t") == 0;
     version = version || std::wcscmp(argv[i], L"-v") == 0 || std::wcscmp(argv[i], L"--version") == 0;
   }
@@ -281,7 +298,7 @@ int wmain() {
       Put(STD_OUTPUT_HANDLE, httpd ? "Server version: stand-in/2.2 (Win32)" : "mysqld-nt  Ver 5.0 (stand-in)");
       return 0;
     }
-    if (!install.empty()) return Install(self, install);
+    if (!install.empty()) return uninstall ? Uninstall(install) : Install(self, install);
     return Service(folder, httpd);
   }
   return Recorder(self);

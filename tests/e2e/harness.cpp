@@ -202,6 +202,65 @@ bool SetService(const wchar_t* name, bool running) {
   return ok;
 }
 
+namespace {
+
+// Opens the service with `access` and passes it to `use`; false when it cannot be opened.
+bool WithService(const wchar_t* name, DWORD access, const std::function<bool(SC_HANDLE)>& use) {
+  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+  SC_HANDLE service = OpenServiceW(manager, name, access);
+  const bool done = service && use(service);
+  CloseServiceHandle(service);
+  CloseServiceHandle(manager);
+  return done;
+}
+
+}  // namespace
+
+ServiceRegistration::ServiceRegistration(const wchar_t* name) : name_(name) { program_ = Now().second; }
+
+ServiceRegistration::~ServiceRegistration() {
+  Delete();
+  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+  CloseServiceHandle(CreateServiceW(manager, name_, name_, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                                    SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, program_.c_str(), nullptr, nullptr,
+                                    nullptr, nullptr, nullptr));
+  CloseServiceHandle(manager);
+}
+
+bool ServiceRegistration::Delete() const {
+  SetService(name_, false);
+  return WithService(name_, DELETE, [](SC_HANDLE service) { return DeleteService(service) != FALSE; });
+}
+
+bool ServiceRegistration::PointAt(const std::wstring& program) const {
+  const std::wstring quoted = L"\"" + program + L"\"";
+  return WithService(name_, SERVICE_CHANGE_CONFIG, [&](SC_HANDLE service) {
+    return ChangeServiceConfigW(service, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, quoted.c_str(),
+                                nullptr, nullptr, nullptr, nullptr, nullptr, nullptr) != FALSE;
+  });
+}
+
+bool ServiceRegistration::SetStartType(DWORD startType) const {
+  return WithService(name_, SERVICE_CHANGE_CONFIG, [&](SC_HANDLE service) {
+    return ChangeServiceConfigW(service, SERVICE_NO_CHANGE, startType, SERVICE_NO_CHANGE, nullptr, nullptr, nullptr,
+                                nullptr, nullptr, nullptr, nullptr) != FALSE;
+  });
+}
+
+std::pair<DWORD, std::wstring> ServiceRegistration::Now() const {
+  std::pair<DWORD, std::wstring> now{0, L""};
+  WithService(name_, SERVICE_QUERY_CONFIG, [&](SC_HANDLE service) {
+    DWORD size = 0;
+    QueryServiceConfigW(service, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    if (!QueryServiceConfigW(service, config, size, &size)) return false;
+    now = {config->dwStartType, config->lpBinaryPathName};
+    return true;
+  });
+  return now;
+}
+
 HWND FrontDialog(DWORD processId, const std::string& caption, std::chrono::milliseconds timeout) {
   HWND found = nullptr;
   WaitUntil(

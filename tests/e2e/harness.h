@@ -67,6 +67,25 @@ class ProgramDirectory {
 // Starts or stops a stand-in service of the test bench, and waits for it.
 bool SetService(const wchar_t* name, bool running);
 
+// The bench's service as registered; while this exists a test may point it at
+// another program, disable it or delete it: the destructor registers it again
+// as it was (stopped, with its own program, started on demand).
+class ServiceRegistration {
+ public:
+  explicit ServiceRegistration(const wchar_t* name);
+  ~ServiceRegistration();
+  const std::wstring& program() const { return program_; }
+  bool Delete() const;
+  bool PointAt(const std::wstring& program) const;  // quoted, as installers register it
+  bool SetStartType(DWORD startType) const;
+  // The registration now: its start type and command line.
+  std::pair<DWORD, std::wstring> Now() const;
+
+ private:
+  const wchar_t* name_;
+  std::wstring program_;
+};
+
 // Dialog vocabulary, for any window of a panel.
 HWND FrontDialog(DWORD processId, const std::string& caption, std::chrono::milliseconds timeout = 10s);
 std::string Read(HWND window, int id);

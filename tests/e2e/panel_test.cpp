@@ -48,6 +48,11 @@ void ExpectShows(const Panel& panel, bool apacheUp, bool mySQLUp) {
 
 TEST(Panel, StartupMonitorAndServiceCommands) {
   ProgramDirectory home(L"面板 panel");
+  // The services run the stack's own programs, as after an installation.
+  ServiceRegistration apache(kApache), mysql(kMySQL);
+  home.StandIn(L"Apache2\\bin\\httpd.exe");
+  home.StandIn(L"MySQL\\bin\\mysqld-nt.exe");
+  ASSERT_TRUE(apache.PointAt(home / L"Apache2\\bin\\httpd.exe") && mysql.PointAt(home / L"MySQL\\bin\\mysqld-nt.exe"));
   ASSERT_TRUE(SetService(kApache, true) && SetService(kMySQL, false));
   auto panel = StartWith(home, true, false);
   ASSERT_TRUE(panel->started());

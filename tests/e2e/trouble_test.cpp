@@ -1,6 +1,7 @@
 // When a server will not start, through real `net` and the service manager: a
-// missing service installed by the stack's own installer, a failed start with
-// the port held, a broken httpd.conf that keeps a running Apache running, and
+// missing service installed by the stack's own installer; a disabled service, a
+// service of another folder and a taken port, each fixed or left as it was by
+// one question; a broken httpd.conf that keeps a running Apache running; and
 // what the servers' own error logs and exit codes say.
 #include <winsock2.h>
 
@@ -8,58 +9,6 @@
 
 namespace e2e {
 namespace {
-
-// The bench's service as registered; deleted for a test and registered again
-// (stopped, with its own program) afterwards, whatever the test did.
-class ServiceRegistration {
- public:
-  explicit ServiceRegistration(const wchar_t* name) : name_(name) {
-    SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    SC_HANDLE service = OpenServiceW(manager, name, SERVICE_ALL_ACCESS);
-    DWORD size = 0;
-    QueryServiceConfigW(service, nullptr, 0, &size);
-    std::vector<BYTE> config(size);
-    if (QueryServiceConfigW(service, reinterpret_cast<QUERY_SERVICE_CONFIGW*>(config.data()), size, &size)) {
-      program_ = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(config.data())->lpBinaryPathName;
-    }
-    CloseServiceHandle(service);
-    CloseServiceHandle(manager);
-  }
-  ~ServiceRegistration() {
-    Delete();
-    SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    CloseServiceHandle(CreateServiceW(manager, name_, name_, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
-                                      SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, program_.c_str(), nullptr, nullptr,
-                                      nullptr, nullptr, nullptr));
-    CloseServiceHandle(manager);
-  }
-  const std::wstring& program() const { return program_; }
-  // The service runs `program` instead, until the registration is restored.
-  bool PointAt(const std::wstring& program) const {
-    SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    SC_HANDLE service = OpenServiceW(manager, name_, SERVICE_CHANGE_CONFIG);
-    const std::wstring quoted = L"\"" + program + L"\"";
-    const bool changed = service && ChangeServiceConfigW(service, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
-                                                         SERVICE_NO_CHANGE, quoted.c_str(), nullptr, nullptr,
-                                                         nullptr, nullptr, nullptr, nullptr);
-    CloseServiceHandle(service);
-    CloseServiceHandle(manager);
-    return changed;
-  }
-  bool Delete() const {
-    SetService(name_, false);
-    SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    SC_HANDLE service = OpenServiceW(manager, name_, DELETE);
-    const bool deleted = service && DeleteService(service);
-    CloseServiceHandle(service);
-    CloseServiceHandle(manager);
-    return deleted;
-  }
-
- private:
-  const wchar_t* name_;
-  std::wstring program_;
-};
 
 // The index of the first line from `from` on that begins with `head`; -1 when none comes.
 int WaitForLineStarting(const Panel& panel, const std::string& head, size_t from = 0) {
@@ -114,44 +63,87 @@ TEST(Trouble, MissingServiceIsInstalledAndThenStarted) {
   EXPECT_EQ(WaitForLineStarting(panel, "MySQL启动失败"), -1);
 }
 
-TEST(Trouble, FailedStartNamesTheTakenPortAndABrokenHttpdConfStopsTheRestart) {
-  ServiceRegistration apache(L"Apache2");
-  ProgramDirectory home(L"故障 trouble");
-  home.Put(L"Tellurix.ini", "[Apache]\r\nListen=8099\r\n");
-  home.StandIn(L"Apache2\\bin\\httpd.exe");
-  const std::string good = SourceFile("demo/stack/Apache2/conf/httpd.conf");
-  home.Put(L"Apache2\\conf\\httpd.conf", good);
-  // The service's own program ends at once: `net start` fails.
-  const std::wstring failStart = apache.program().substr(0, apache.program().rfind(L'\\') + 1) + L"fail-start";
-  HANDLE marker = CreateFileW(failStart.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(marker, INVALID_HANDLE_VALUE);
-  CloseHandle(marker);
-  WSADATA winsock;
-  ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &winsock), 0);
-  SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(8099);
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
-  ASSERT_EQ(listen(listener, 1), 0);
+// A listener of another program on the port, as long as it exists.
+class PortHolder {
+ public:
+  explicit PortHolder(unsigned short port) {
+    WSADATA winsock;
+    started_ = WSAStartup(MAKEWORD(2, 2), &winsock) == 0;
+    socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    holds_ = bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 && listen(socket_, 1) == 0;
+  }
+  ~PortHolder() {
+    closesocket(socket_);
+    if (started_) WSACleanup();
+  }
+  bool holds() const { return holds_; }
 
+ private:
+  bool started_ = false, holds_ = false;
+  SOCKET socket_ = INVALID_SOCKET;
+};
+
+TEST(Trouble, ApacheFixesAreOneQuestionAwayAndABrokenHttpdConfStopsTheRestart) {
+  ProgramDirectory home(L"修复 fix");
+  ServiceRegistration apache(L"Apache2");  // still the bench's program, of another folder
+  const std::string good = Edited(SourceFile("demo/stack/Apache2/conf/httpd.conf"), {{"\nListen 80", "\nListen 8097"}});
+  home.Put(L"Tellurix.ini", "[Apache]\r\nListen=8097\r\n");
+  home.Put(L"Apache2\\conf\\httpd.conf", good);
+  home.Put(L"Apache2\\conf\\vhosts.conf", "<VirtualHost *:8097>\r\n    ServerName a.example\r\n</VirtualHost>\r\n");
+  home.StandIn(L"Apache2\\bin\\httpd.exe");
+  home.StandIn(L"explorer.exe");
+  ASSERT_TRUE(apache.SetStartType(SERVICE_DISABLED));
+  PortHolder holder(8097);
+  ASSERT_TRUE(holder.holds());
+  const Snapshot profile = Take(home / L"Tellurix.ini"), conf = Take(home / L"Apache2\\conf\\httpd.conf");
   Panel panel(home.exe());
   ASSERT_TRUE(panel.started());
+
+  // Declined: nothing runs, nothing changes.
+  size_t from = panel.Lines().size();
   panel.Choose(ids::starta);
-  const int starting = panel.WaitForLine(text::kApacheStarting);
-  ASSERT_GE(starting, 0);
-  const int failed = WaitForLineStarting(panel, "Apache启动失败：", starting);
-  ASSERT_GT(failed, starting);
-  EXPECT_EQ(TextsFrom(panel, failed).front(), "Apache启动失败：" + kNetTimedOut + "...    ") << "what net printed";
-  EXPECT_EQ(panel.WaitForLine("端口8099已被其他程序占用...    ", failed), failed + 1);
-  closesocket(listener);
-  WSACleanup();
-  DeleteFileW(failStart.c_str());
+  EXPECT_EQ(panel.Answer(IDCANCEL), "Apache2服务已被禁用，是否改为手动启动？");
+  ASSERT_GE(panel.WaitForLine("服务Apache2已被禁用...    ", from), 0);
+  EXPECT_TRUE(panel.NoMessage());
+  EXPECT_EQ(apache.Now().first, DWORD(SERVICE_DISABLED));
+
+  from = panel.Lines().size();
+  panel.Choose(ids::starta);
+  EXPECT_EQ(panel.Answer(IDOK), "Apache2服务已被禁用，是否改为手动启动？");
+  EXPECT_EQ(panel.Answer(IDCANCEL), "是否把服务Apache2改为本目录的Apache？");
+  EXPECT_EQ(panel.Answer(IDCANCEL), "端口8097已被占用，是否把Apache改用端口8080？");
+  EXPECT_TRUE(panel.NoMessage());
+  EXPECT_EQ(TextsFrom(panel, from, true),
+            (std::vector<std::string>{"服务Apache2已改为手动启动...    ",
+                                      "服务Apache2运行的是其他位置的程序：" + Narrow(apache.program()) + "...    ",
+                                      "端口8097已被其他程序占用...    "}));
+  EXPECT_EQ(apache.Now(), std::make_pair(DWORD(SERVICE_DEMAND_START), apache.program()));
+  EXPECT_TRUE(Untouched(home / L"Tellurix.ini", profile));
+  EXPECT_TRUE(Untouched(home / L"Apache2\\conf\\httpd.conf", conf));
+
+  // Accepted: the stack's own Apache on a free port, and it starts.
+  from = panel.Lines().size();
+  panel.Choose(ids::starta);
+  EXPECT_EQ(panel.Answer(IDOK), "是否把服务Apache2改为本目录的Apache？");
+  EXPECT_EQ(panel.Answer(IDOK), "端口8097已被占用，是否把Apache改用端口8080？");
+  ASSERT_GE(panel.WaitForLine(text::kApacheStarted, from), 0);
+  EXPECT_EQ(TextsFrom(panel, from, true),
+            (std::vector<std::string>{"服务Apache2运行的是其他位置的程序：" + Narrow(apache.program()) + "...    ",
+                                      "已安装服务Apache2...    ", "端口8097已被其他程序占用...    ",
+                                      "Apache已改用端口8080...    ",
+                                      "站点管理中的虚拟主机仍使用端口8097，请一并修改...    ", text::kApacheStarting}));
+  EXPECT_EQ(ReadBytes(home / L"Tellurix.ini"), "[Apache]\r\nListen=8080\r\n");
+  EXPECT_EQ(ReadBytes(home / L"Apache2\\conf\\httpd.conf"), Edited(good, {{"\nListen 8097", "\nListen 8080"}}));
+  EXPECT_EQ(apache.Now().second, L"\"" + (home / L"Apache2\\bin\\httpd.exe") + L"\"");
+  panel.Choose(ids::homepage);
+  ASSERT_TRUE(WaitUntil([&] { return !home.Recorded().empty(); }));
+  EXPECT_EQ(home.Recorded().back(), ProgramDirectory::Started(SW_SHOWMINIMIZED, "explorer.exe http://localhost:8080"));
 
   // A misspelt directive: the restart runs nothing and Apache keeps running.
-  ASSERT_TRUE(SetService(L"Apache2", true));
-  ASSERT_GE(panel.WaitForLine(text::kApacheStarted, failed), 0);
-  home.Put(L"Apache2\\conf\\httpd.conf", Edited(good, {{"\nListen 80", "\nListn 80"}}));
+  home.Put(L"Apache2\\conf\\httpd.conf", Edited(good, {{"\nListen 8097", "\nListn 8080"}}));
   const size_t before = panel.Lines().size();
   panel.Choose(ids::restaraCom);
   const std::string report = panel.Answer();
@@ -164,8 +156,8 @@ TEST(Trouble, FailedStartNamesTheTakenPortAndABrokenHttpdConfStopsTheRestart) {
   EXPECT_EQ(panel.WaitForLine(text::kApacheStopping, before, 2s), -1);
   EXPECT_TRUE(SetService(L"Apache2", true)) << "still running";
 
-  // A good file changes nothing in today's lines.
-  home.Put(L"Apache2\\conf\\httpd.conf", good);
+  // A good file and a free port change nothing in today's lines.
+  home.Put(L"Apache2\\conf\\httpd.conf", Edited(good, {{"\nListen 8097", "\nListen 8080"}}));
   panel.Choose(ids::restaraCom);
   const int stopping = panel.WaitForLine(text::kApacheStopping, before + 1);
   ASSERT_EQ(stopping, int(before) + 1);
@@ -203,8 +195,12 @@ TEST(Trouble, ApacheSaysWhyInItsOwnWords) {
   home.Put(L"Apache2\\bin\\fail-start", Ansi("[Mon Dec 07 10:00:00 2026] [crit] " + forbidden +
                                                  "\r\n[Mon Dec 07 10:00:00 2026] [alert] no listening sockets "
                                                  "available, shutting down\r\n"));
+  const Snapshot profile = Take(home / L"Tellurix.ini"), conf = Take(home / L"Apache2\\conf\\httpd.conf");
   from = panel.Lines().size();
   panel.Choose(ids::starta);
+  EXPECT_EQ(panel.Answer(IDCANCEL), "端口8098已被占用，是否把Apache改用端口8080？");
+  EXPECT_TRUE(Untouched(home / L"Tellurix.ini", profile));
+  EXPECT_TRUE(Untouched(home / L"Apache2\\conf\\httpd.conf", conf));
   const int forbade = panel.WaitForLine(
       "端口8098被系统禁止使用（常见原因：Hyper-V、WSL或Docker保留了这个端口），请换用其他端口...    ", from);
   ASSERT_GT(forbade, 0);
@@ -239,10 +235,12 @@ TEST(Trouble, ApacheSaysWhyInItsOwnWords) {
   EXPECT_EQ(TextsFrom(panel, from, true), std::vector<std::string>{never});
 }
 
-TEST(Trouble, MySQLNamesThePortItCouldNotBind) {
-  ServiceRegistration mysql(L"MySQL");
+TEST(Trouble, MySQLMovesOffThePortItCouldNotBind) {
   ProgramDirectory home(L"绑定 bind");
+  ServiceRegistration mysql(L"MySQL");
+  const std::string myIni = "[client]\r\nport=3399\r\n\r\n[mysqld]\r\n# the server\r\nport=3399\r\nmax_connections=100\r\n";
   home.Put(L"Tellurix.ini", "[MySQL]\r\nport=3399\r\n");
+  home.Put(L"MySQL\\my.ini", myIni);
   home.StandIn(L"MySQL\\bin\\mysqld-nt.exe");
   home.Put(L"MySQL\\bin\\fail-start",
            "101207 10:00:01 [ERROR] Can't start server: Bind on TCP/IP port: No such file or directory\r\n"
@@ -254,11 +252,18 @@ TEST(Trouble, MySQLNamesThePortItCouldNotBind) {
   const size_t from = panel.Lines().size();
   panel.Choose(ids::startm);
   ASSERT_GT(panel.WaitForLine("端口3399已被其他程序占用...    ", from), 0);
+  DeleteFileW((home / L"MySQL\\bin\\fail-start").c_str());
+  EXPECT_EQ(panel.Answer(IDOK), "端口3399已被占用，是否把MySQL改用端口3307？");
+  ASSERT_GE(panel.WaitForLine(text::kMySQLStarted, from), 0);
   EXPECT_EQ(TextsFrom(panel, from, true),
             (std::vector<std::string>{text::kMySQLStarting, "MySQL启动失败：" + kMySQLNetTimedOut + "...    ",
                                       "MySQL错误日志：Can't start server: Bind on TCP/IP port: No such file or "
                                       "directory...    ",
-                                      "端口3399已被其他程序占用...    "}));
+                                      "端口3399已被其他程序占用...    ", "MySQL已改用端口3307...    ",
+                                      "连接MySQL的程序（如phpMyAdmin）请改用端口3307...    ", text::kMySQLStarting}));
+  EXPECT_EQ(ReadBytes(home / L"Tellurix.ini"), "[MySQL]\r\nport=3307\r\n");
+  EXPECT_EQ(ReadBytes(home / L"MySQL\\my.ini"), Edited(myIni, {{"port=3399\r\n\r\n", "port=3307\r\n\r\n"},
+                                                            {"server\r\nport=3399", "server\r\nport=3307"}}));
 }
 
 }  // namespace

@@ -163,6 +163,7 @@ TEST(ServerLog, KnownCausesInPlainWords) {
     const std::optional<KnownCause> cause = RecognizeCause(row.service, row.said, serverPort, "C:\\T");
     ASSERT_TRUE(cause.has_value()) << row.said;
     EXPECT_EQ(cause->portTaken, row.portTaken) << row.said;
+    EXPECT_EQ(cause->portBlocked, row.portTaken || row.line[0] == "端口"[0]) << row.said;
     EXPECT_EQ(cause->port, row.port) << row.said;
     EXPECT_EQ(cause->line, row.line) << row.said;
   }
