@@ -102,6 +102,12 @@ TEST(Trouble, ApacheFixesAreOneQuestionAwayAndABrokenHttpdConfStopsTheRestart) {
   Panel panel(home.exe());
   ASSERT_TRUE(panel.started());
 
+  // The panel run for one change of a service acts only on the stack's own services,
+  // and opens no window (nor meets the running panel's single-instance lock).
+  EXPECT_EQ(Process(home.exe(), L"--set-service-manual Spooler").ExitCode(), 2u);
+  EXPECT_EQ(Process(home.exe(), L"--set-service-manual MySQL").ExitCode(), 0u);
+  EXPECT_TRUE(panel.NoMessage());
+
   // Declined: nothing runs, nothing changes.
   size_t from = panel.Lines().size();
   panel.Choose(ids::starta);
