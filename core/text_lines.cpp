@@ -2,6 +2,37 @@
 
 namespace tellurix {
 
+namespace {
+
+// The length of the well-formed UTF-8 sequence at the start of `bytes`, or 0.
+size_t Utf8SequenceLength(std::string_view bytes) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
+  const unsigned char lead = byte(0);
+  if (lead < 0x80) return 1;
+  size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (bytes.size() < length || byte(1) < low || byte(1) > high) return 0;
+  for (size_t i = 2; i < length; ++i) {
+    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+  }
+  return length;
+}
+
+}  // namespace
+
 std::vector<TextLine> SplitLines(std::string_view bytes) {
   std::vector<TextLine> lines;
   size_t start = 0;
@@ -30,6 +61,15 @@ bool StartsWithUtf8Bom(std::string_view bytes) { return bytes.substr(0, 3) == kU
 bool LooksLikeUtf16(std::string_view bytes) {
   return bytes.size() >= 2 &&
          ((bytes[0] == '\xFF' && bytes[1] == '\xFE') || (bytes[0] == '\xFE' && bytes[1] == '\xFF'));
+}
+
+bool IsUtf8(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const size_t length = Utf8SequenceLength(bytes);
+    if (length == 0) return false;
+    bytes.remove_prefix(length);
+  }
+  return true;
 }
 
 std::string_view TrimBlanks(std::string_view text) {

@@ -27,4 +27,8 @@ bool StartsWithUtf8Bom(std::string_view bytes);
 // UTF-16 files (either byte order) are not text in the ANSI code page.
 bool LooksLikeUtf16(std::string_view bytes);
 
+// Whether the bytes are well-formed UTF-8 as Windows decodes it: no overlong
+// forms, no surrogates, nothing above U+10FFFF. Plain ASCII is UTF-8.
+bool IsUtf8(std::string_view bytes);
+
 }  // namespace tellurix
