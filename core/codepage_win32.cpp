@@ -16,6 +16,10 @@ std::optional<std::wstring> Decode(UINT codePage, std::string_view bytes, DWORD 
   return wide;
 }
 
+// Invalid bytes fail the decoding, except in the code pages that take no flags
+// (UTF-7, the stateful ones), where asking for that fails every call.
+DWORD DecodeFlagsFor(UINT codePage) { return EncodeFlagsFor(codePage).flags != 0 ? MB_ERR_INVALID_CHARS : 0; }
+
 std::optional<std::string> Encode(UINT codePage, const std::wstring& wide) {
   if (wide.empty()) return std::string();
   const int size = static_cast<int>(wide.size());
@@ -40,7 +44,7 @@ std::optional<std::string> ToCodePage(std::string_view utf8, unsigned codePage) 
 }
 
 std::optional<std::string> FromCodePage(std::string_view bytes, unsigned codePage) {
-  auto wide = Decode(codePage, bytes);
+  auto wide = Decode(codePage, bytes, DecodeFlagsFor(codePage));
   if (!wide) return std::nullopt;
   return Encode(CP_UTF8, *wide);
 }

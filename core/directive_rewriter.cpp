@@ -1,6 +1,5 @@
 #include "core/directive_rewriter.h"
 
-#include "core/codepage.h"
 #include "core/file_io.h"
 #include "core/text_lines.h"
 
@@ -42,15 +41,17 @@ Result<int> ReplaceConfigDirective(const std::string& path, std::string_view nam
   auto hasBreak = [](std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; };
   if (name.empty() || name.find_first_of(" \t") != std::string_view::npos || hasBreak(name) || hasBreak(value))
     return Error{ErrorKind::InvalidArgument, path, "directive name or value is not a single line"};
+  // Apache on Windows takes every file name in its configuration as UTF-8 and
+  // hands it to the wide functions: a folder written in the ANSI code page names
+  // a folder that does not exist. So the new line is UTF-8, whatever the file's
+  // other lines are written in; they keep their bytes.
+  if (!IsUtf8(name) || !IsUtf8(value))
+    return Error{ErrorKind::BadEncoding, path, "directive name or value is not UTF-8"};
   auto bytes = ReadFileBytes(path);
   if (!bytes) return bytes.error();
   if (LooksLikeUtf16(*bytes)) return Error{ErrorKind::BadEncoding, path, "UTF-16 files are not supported"};
-  const bool utf8 = StartsWithUtf8Bom(*bytes);
-  auto encodedName = utf8 ? std::optional<std::string>(std::string(name)) : ToAnsi(name);
-  auto encodedValue = utf8 ? std::optional<std::string>(std::string(value)) : ToAnsi(value);
-  if (!encodedName || !encodedValue) return Error{ErrorKind::BadEncoding, path, "text cannot be written in the file's code page"};
 
-  directive::Rewrite rewrite = directive::Apply(*bytes, *encodedName, *encodedName + " " + *encodedValue);
+  directive::Rewrite rewrite = directive::Apply(*bytes, name, std::string(name) + " " + std::string(value));
   // With nothing to replace the file stays exactly as it was.
   if (rewrite.replaced == 0) return 0;
   if (auto written = WriteFileAtomically(path, rewrite.bytes); !written) return written.error();

@@ -46,6 +46,14 @@ Error FromLastError(const std::string& path) {
   return {kind, path, "Windows error " + std::to_string(code)};
 }
 
+bool OpenableForDelete(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
+}
+
 int SystemReplaceFile(const wchar_t* replaced, const wchar_t* replacement) {
   return ReplaceFileW(replaced, replacement, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
 }
@@ -107,6 +115,14 @@ Result<Done> WriteFileAtomically(const std::string& path, std::string_view bytes
   Error error = ok ? Error{} : FromLastError(path);
   CloseHandle(file);
   if (!ok) {
+    DeleteFileW(temp);
+    return error;
+  }
+  // A file that another program holds open without letting it be deleted cannot
+  // be replaced; that is asked first, because Wine's ReplaceFileW, failing on
+  // such a file, leaves an empty temporary file of its own in the folder.
+  if (exists && !OpenableForDelete(target)) {
+    error = FromLastError(path);
     DeleteFileW(temp);
     return error;
   }

@@ -58,13 +58,6 @@ bool LooksLikeUtf16(std::string_view bytes) {
          ((bytes[0] == '\xFF' && bytes[1] == '\xFE') || (bytes[0] == '\xFE' && bytes[1] == '\xFF'));
 }
 
-std::string_view TrimBlanks(std::string_view text) {
-  constexpr std::string_view kBlanks = " \t\r\n";
-  const size_t first = text.find_first_not_of(kBlanks);
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
-
 bool IsUtf8(std::string_view bytes) {
   while (!bytes.empty()) {
     const size_t length = Utf8SequenceLength(bytes);
@@ -72,6 +65,13 @@ bool IsUtf8(std::string_view bytes) {
     bytes.remove_prefix(length);
   }
   return true;
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  constexpr std::string_view kBlanks = " \t\r\n";
+  const size_t first = text.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
 std::string FillIn(std::string_view pattern, std::initializer_list<std::string_view> values) {

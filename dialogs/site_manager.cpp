@@ -19,16 +19,6 @@ bool CannotBeEdited(std::string_view bytes) {
   return LooksLikeUtf16(bytes) || bytes.find('\0') != std::string_view::npos;
 }
 
-// Valid in the code page means the bytes decode and encode back to themselves,
-// so that a save without edits cannot change a byte of a line.
-std::optional<std::string> DecodeAnsi(std::string_view bytes) {
-  auto text = FromAnsi(bytes);
-  if (!text) return std::nullopt;
-  auto again = ToAnsi(*text);
-  if (!again || *again != bytes) return std::nullopt;
-  return text;
-}
-
 // Every line followed by CR LF, the last included. A line may end in CR LF, a
 // bare LF or a bare CR (a file edited on another system), and all three count
 // as one line break.
@@ -82,20 +72,14 @@ std::string_view SiteExampleText() { return text::kSiteExample; }
 std::string_view SiteExplanationText() { return text::kSiteExplanation; }
 
 SiteFileText LoadSiteFile(std::string_view bytes) {
-  // A byte-order mark decides: the file is UTF-8 and keeps its mark.
-  if (StartsWithUtf8Bom(bytes)) {
-    const std::string_view rest = bytes.substr(kUtf8Bom.size());
-    if (CannotBeEdited(rest) || !IsUtf8(rest)) return {{}, SiteEncoding::NotText};
-    return {OneLinePerBreak(rest), SiteEncoding::Utf8WithBom};
-  }
-  if (CannotBeEdited(bytes)) return {{}, SiteEncoding::NotText};
-  // The system's code page comes first: it is what the stack's files are written
-  // in, and plain ASCII is valid in it. A file in UTF-8 whose bytes happen to be
-  // valid in the code page too loads through the code page; its lines then look
-  // garbled but are saved back byte for byte.
-  if (auto text = DecodeAnsi(bytes)) return {OneLinePerBreak(*text), SiteEncoding::Ansi};
-  // UTF-8 without a mark, as editors on other systems write it.
-  if (IsUtf8(bytes)) return {OneLinePerBreak(bytes), SiteEncoding::Utf8};
+  const bool bom = StartsWithUtf8Bom(bytes);
+  const std::string_view body = bytes.substr(bom ? kUtf8Bom.size() : 0);
+  if (CannotBeEdited(body)) return {{}, SiteEncoding::NotText};
+  // UTF-8 comes first: most Chinese text in UTF-8 is also valid (and garbled) in
+  // code page 936, while text in code page 936 is rarely valid UTF-8.
+  if (IsUtf8(body)) return {OneLinePerBreak(body), bom ? SiteEncoding::Utf8WithBom : SiteEncoding::Utf8};
+  if (bom) return {{}, SiteEncoding::NotText};
+  if (auto text = FromAnsi(body)) return {OneLinePerBreak(*text), SiteEncoding::Utf8};
   // Anything else would turn into replacement characters and be saved that way.
   return {{}, SiteEncoding::NotText};
 }
@@ -104,29 +88,11 @@ std::optional<std::string> SaveSiteFile(std::string_view editorText, SiteEncodin
   // Nothing is added: the text as it stands, no line break appended.
   const std::string_view text = TrimSpaces(editorText);
   switch (encoding) {
-    case SiteEncoding::Ansi: return ToAnsi(text);
-    case SiteEncoding::Utf8:
-      if (!IsUtf8(text)) return std::nullopt;
-      return std::string(text);
-    case SiteEncoding::Utf8WithBom:
-      if (!IsUtf8(text)) return std::nullopt;
-      return std::string(kUtf8Bom) + std::string(text);
+    case SiteEncoding::Utf8: return std::string(text);
+    case SiteEncoding::Utf8WithBom: return std::string(kUtf8Bom) + std::string(text);
     case SiteEncoding::NotText: break;
   }
   return std::nullopt;
-}
-
-std::string FirstUnencodable(std::string_view editorText, SiteEncoding encoding) {
-  std::string_view rest = editorText;
-  while (!rest.empty()) {
-    const size_t length = Utf8SequenceLength(rest);
-    if (length == 0) return std::string(rest.substr(0, 1));
-    const std::string_view character = rest.substr(0, length);
-    if (encoding == SiteEncoding::NotText || (encoding == SiteEncoding::Ansi && !ToAnsi(character)))
-      return std::string(character);
-    rest.remove_prefix(length);
-  }
-  return {};
 }
 
 SiteOpening OpenSiteFile(const Result<std::string>& read, const std::string& path, bool isFolder) {
@@ -141,8 +107,7 @@ SiteOpening OpenSiteFile(const Result<std::string>& read, const std::string& pat
     }
     return opening;
   }
-  // No file yet: the editor starts empty, and saving creates the file in the
-  // system's code page.
+  // No file yet: the editor starts empty, and saving creates the file.
   if (read.error().kind == ErrorKind::NotFound && !isFolder) return opening;
   // A file that exists but cannot be read must not be replaced by an empty or
   // partial text, so saving is refused for this opening.
@@ -157,10 +122,6 @@ std::string SiteNotTextMessage(const std::string& path) {
 
 std::string SiteTooLongMessage(const std::string& path) {
   return std::string(text::kSiteTooLongBefore) + path + text::kSiteTooLongAfter;
-}
-
-std::string SiteUnencodableMessage(std::string_view character) {
-  return std::string(text::kSiteUnencodableBefore) + std::string(character) + text::kSiteUnencodableAfter;
 }
 
 std::string VhostsConfPath(std::string_view programDirectory) {

@@ -21,12 +21,14 @@ const std::vector<ControlLayout>& SiteManagerControls();
 std::string_view SiteExampleText();      // shown in `Text1`
 std::string_view SiteExplanationText();  // the caption of `Label3`
 
-// How the file's bytes are stored, so that a save writes them back the same way.
+// How a save writes the file. Apache reads the file names in it as UTF-8, so a
+// save always writes UTF-8, with the byte-order mark when the file had one; a
+// file an older tool wrote in the ANSI code page is read from it and saved in
+// UTF-8 from then on (the same text, other bytes).
 enum class SiteEncoding {
-  Ansi,         // the system's code page (plain ASCII included)
-  Utf8,         // UTF-8 without a byte-order mark
-  Utf8WithBom,  // UTF-8 with the mark, which is kept
-  NotText,      // neither: the dialog shows nothing and never saves over it
+  Utf8,         // without a byte-order mark
+  Utf8WithBom,  // with the mark, which is kept
+  NotText,      // neither UTF-8 nor the code page: shown empty, never saved over
 };
 
 struct SiteFileText {
@@ -34,22 +36,18 @@ struct SiteFileText {
   SiteEncoding encoding;
 };
 
-// The file's bytes as the editor shows them.
+// The file's bytes as the editor shows them: UTF-8 when they have a byte-order
+// mark or are valid UTF-8, else the system's code page.
 SiteFileText LoadSiteFile(std::string_view bytes);
 
 // The editor's text as the file's bytes: without the spaces at its beginning and
-// end, encoded as the file was. Nullopt when a character has no form in that
-// encoding (or the encoding is NotText).
+// end, in UTF-8 (after the mark for Utf8WithBom). Nullopt for NotText.
 std::optional<std::string> SaveSiteFile(std::string_view editorText, SiteEncoding encoding);
-
-// The first character of `editorText` that the encoding cannot hold; empty when
-// there is none.
-std::string FirstUnencodable(std::string_view editorText, SiteEncoding encoding);
 
 // What the dialog starts with, given the outcome of reading the file.
 struct SiteOpening {
   std::string text;  // for `host`
-  SiteEncoding encoding = SiteEncoding::Ansi;
+  SiteEncoding encoding = SiteEncoding::Utf8;
   bool canSave = true;
   std::optional<std::string> message;  // a problem to report once the dialog shows
 };
@@ -59,7 +57,6 @@ SiteOpening OpenSiteFile(const Result<std::string>& read, const std::string& pat
 // The Chinese messages of the dialog's failures.
 std::string SiteNotTextMessage(const std::string& path);
 std::string SiteTooLongMessage(const std::string& path);
-std::string SiteUnencodableMessage(std::string_view character);
 
 std::string VhostsConfPath(std::string_view programDirectory);
 

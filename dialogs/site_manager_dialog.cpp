@@ -100,14 +100,9 @@ class SiteManagerDialog : public DialogWindow {
 
   void OnSave() {
     if (!IsWindowEnabled(GetDlgItem(hwnd(), d::Command1))) return;
-    const std::string typed = Text(d::host);
-    // A character the file's code page lacks is refused rather than written as a
-    // question mark; the dialog stays open with the text as typed.
-    const std::optional<std::string> bytes = SaveSiteFile(typed, encoding_);
-    if (!bytes) {
-      Message(SiteUnencodableMessage(FirstUnencodable(typed, encoding_)));
-      return;
-    }
+    // Files that are no text never get here: their save button is disabled.
+    const std::optional<std::string> bytes = SaveSiteFile(Text(d::host), encoding_);
+    if (!bytes) return;
     // The whole file is replaced at once; a failed write leaves it as it was and
     // keeps the dialog open, so nothing typed is lost.
     if (auto written = WriteFileAtomically(path_, *bytes); !written) {
@@ -119,7 +114,7 @@ class SiteManagerDialog : public DialogWindow {
   }
 
   std::string path_;
-  SiteEncoding encoding_ = SiteEncoding::Ansi;
+  SiteEncoding encoding_ = SiteEncoding::Utf8;
   std::optional<std::string> problem_;
   UniqueFont exampleFont_, hostFont_;
 };

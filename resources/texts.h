@@ -210,11 +210,6 @@ inline constexpr char kSiteNotTextAfter[] =
 // The editor could not hold the whole file (path between).
 inline constexpr char kSiteTooLongBefore[] = "文件“";
 inline constexpr char kSiteTooLongAfter[] = "”的内容不能完整地显示在编辑框中。为免丢失内容，这次不能保存。";
-// A character the file's encoding cannot hold (the character between).
-inline constexpr char kSiteUnencodableBefore[] = "站点信息中的“";
-inline constexpr char kSiteUnencodableAfter[] =
-    "”无法用文件的编码（系统编码）保存，站点信息没有保存。请删去或改写这个字符后再保存。";
-
 // About dialog.
 inline constexpr char kAboutCaption[] = "About...";
 inline constexpr char kAboutDescription[] = "    此程序仅适用于Tellurix，便于管理Apache及MySQL服务。";

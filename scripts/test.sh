@@ -38,10 +38,17 @@ quietly() {  # quietly LOG COMMAND...
   return 1
 }
 # Runs ctest for a build folder, printing its one-line verdict (all of it on failure).
+# A skipped test fails the stage: this command installs everything every test needs,
+# so a skip means something is missing that should not be.
 tests_in() {
   quietly "$1/ctest.log" ctest --test-dir "$1" --output-on-failure
   local status=$?
   grep -E 'tests passed|tests failed' "$1/ctest.log"
+  if grep -q '(Skipped)' "$1/ctest.log"; then
+    echo "skipped, which counts as a failure:"
+    grep '(Skipped)' "$1/ctest.log"
+    status=1
+  fi
   return $status
 }
 

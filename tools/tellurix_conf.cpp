@@ -5,8 +5,9 @@
 //   tellurix-conf set FILE SECTION KEY VALUE
 //   tellurix-conf directive FILE NAME VALUE
 //
-// Text is UTF-8 natively and the console's code page on Windows; the files keep
-// the ANSI code page (natively CP936, or the iconv name in TELLURIX_CODEPAGE).
+// Text is UTF-8 natively and the console's code page on Windows. INI files keep
+// the ANSI code page (natively CP936, or the iconv name in TELLURIX_CODEPAGE);
+// a directive line is written in UTF-8, as Apache reads it.
 // Exit status: 0 done, 1 the file could not be read or written, 2 wrong usage,
 // 3 no such key, 4 no line with that directive.
 #include <cstdio>

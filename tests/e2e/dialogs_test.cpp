@@ -16,14 +16,15 @@ TEST(Dialogs, SettingsAreShownCheckedAndWrittenSafely) {
   namespace p = ids::fphp;
   namespace m = ids::fmysql;
   ProgramDirectory home(L"设置 settings");
-  const std::string h = home.home(), www = h + "\\www", www2 = h + "\\网站 二";
+  // A site folder with Chinese in its name (the home's is Chinese too): Tellurix.ini keeps it in the ANSI code
+  // page, httpd.conf gets it in UTF-8.
+  const std::string h = home.home(), www = h + "\\www", www2 = h + "\\我的网站 二";
   std::string stack = h;
   std::replace(stack.begin(), stack.end(), '\\', '/');
   CreateDirectoryW(Widen(www).c_str(), nullptr);
   CreateDirectoryW(Widen(www2).c_str(), nullptr);
-  // The demo's profile, with a value for every field.
-  const Edits profile = {{"@STACK@", h}, {"\nmemory_limit=128\r", "\nmemory_limit=128\r\nsafe_mode=Off\r"}};
-  home.Put(L"Tellurix.ini", Ansi(Edited(SourceFile("demo/stack/Tellurix.ini"), profile)));
+  // The demo's profile, which has a value for every field.
+  home.Put(L"Tellurix.ini", Ansi(Edited(SourceFile("demo/stack/Tellurix.ini"), {{"@STACK@", h}})));
   const struct {
     int entry, reopen;
     const char* caption;
@@ -36,16 +37,17 @@ TEST(Dialogs, SettingsAreShownCheckedAndWrittenSafely) {
     std::string badText;
     const char *badMessage, *done;
     bool lock;  // the write fails on a file another program holds open, else on a read-only one
+    bool utf8;  // the new lines are UTF-8 (Apache's files), else in the ANSI code page
   } cases[] = {
       {ids::apcheset, ids::apcheset2, text::kApacheCaption, L"Apache2\\conf\\httpd.conf", a::Command1,
        {{a::listen, "Listen", "80", "8080"}, {a::admin, "ServerAdmin", "admin@localhost", "web@example.test"},
-        {a::sname, "ServerName", "localhost", "dev.local"}, {a::root, "DocumentRoot", www, www2},
+        {a::sname, "ServerName", "localhost:80", "dev.local"}, {a::root, "DocumentRoot", www, www2},
         {a::index, "DirectoryIndex", "index.php index.html", "default.htm index.php"}},
        {{"\nListen 80\r", "\nListen 8080\r"}, {"\nServerAdmin admin@localhost\r", "\nServerAdmin web@example.test\r"},
         {"\nServerName localhost:80\r", "\nServerName dev.local\r"},
         {"\nDocumentRoot \"" + stack + "/www\"\r", "\nDocumentRoot \"" + www2 + "\"\r"},
         {"\n    DirectoryIndex index.php index.html\r", "\nDirectoryIndex default.htm index.php\r"}},
-       a::listen, "abc", text::kApachePortNotNumber, text::kApacheDone, false},
+       a::listen, "abc", text::kApachePortNotNumber, text::kApacheDone, false, true},
       {ids::phpset, ids::phpset2, text::kPhpCaption, L"PHP5\\php.ini", p::Command1,
        {{p::short_, "short_open_tag", "On", "Off"}, {p::buffer, "output_buffering", "Off", "On"},
         {p::safe, "safe_mode", "Off", "On"}, {p::display, "display_errors", "On", "Off"},
@@ -56,7 +58,7 @@ TEST(Dialogs, SettingsAreShownCheckedAndWrittenSafely) {
         {"\nregister_globals = Off\r", "\nregister_globals=On\r"}, {"display_errors = On\r", "display_errors=Off\r"},
         {"\nmax_execution_time = 30\r", "\nmax_execution_time=60\r"},
         {"\nupload_max_filesize = 2M\r", "\nupload_max_filesize=8M\r"}},
-       p::max_time, "030", text::kMaxTimeNotPositive, text::kPhpDone, true},
+       p::max_time, "030", text::kMaxTimeNotPositive, text::kPhpDone, true, false},
       {ids::mysqlset, ids::mysqlset2, text::kMySQLCaption, L"MySQL\\my.ini", m::Command1,
        {{m::port, "port", "3306", "3307"}, {m::connections, "max_connections", "100", "500"},
         {m::engine, "default-storage-engine", "MyISAM", "INNODB"},
@@ -64,7 +66,7 @@ TEST(Dialogs, SettingsAreShownCheckedAndWrittenSafely) {
        {{"\nport=3306\r", "\nport=3307\r"}, {"\nmax_connections=100\r", "\nmax_connections=500\r"},
         {"\ndefault-storage-engine=MyISAM\r", "\ndefault-storage-engine=INNODB\r"},
         {"\ndefault-character-set=utf8\r", "\ndefault-character-set=gbk\r"}},
-       m::connections, "3e3", text::kConnectionsNotPositive, text::kMySQLDone, false},
+       m::connections, "3e3", text::kConnectionsNotPositive, text::kMySQLDone, false, false},
   };
   for (const auto& c : cases) {
     std::string source = Narrow(c.file);
@@ -85,6 +87,12 @@ TEST(Dialogs, SettingsAreShownCheckedAndWrittenSafely) {
     HWND dialog = panel.Open(c.entry, c.caption);
     ASSERT_NE(dialog, nullptr);
     for (const auto& [id, key, shown, typed] : c.fields) EXPECT_EQ(Read(dialog, id), shown) << key;
+    // The demo's settings confirmed as they are shown write nothing.
+    Press(dialog, c.ok);
+    EXPECT_TRUE(Closed(dialog) && panel.NoMessage());
+    EXPECT_TRUE(Untouched(profilePath, profile) && Untouched(filePath, file)) << "written unchanged";
+    dialog = panel.Open(c.entry, c.caption);
+    ASSERT_NE(dialog, nullptr);
 
     // A failed check: its message, the dialog open as typed, nothing written.
     Type(dialog, c.bad, c.badText);
@@ -99,7 +107,11 @@ TEST(Dialogs, SettingsAreShownCheckedAndWrittenSafely) {
     for (const auto& [id, key, shown, typed] : c.fields) Type(dialog, id, typed);
     if (!c.lock) SetFileAttributesW(filePath.c_str(), kAttributes | FILE_ATTRIBUTE_READONLY);
     const Snapshot refused = Take(filePath);
-    HANDLE lock = c.lock ? CreateFileW(filePath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr) : nullptr;
+    // Held open by a program that lets others read the file but not replace it: the read goes through, the
+    // replace fails, and the temporary file made for it must not stay behind.
+    HANDLE lock = c.lock
+                      ? CreateFileW(filePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)
+                      : nullptr;
     Press(dialog, c.ok);
     EXPECT_EQ(panel.Answer(), text::kWriteFailedBefore + Narrow(filePath) + text::kWriteFailedMiddle +
                                   text::kWriteFailedAccessDenied + text::kWriteFailedAfter);
@@ -114,7 +126,10 @@ TEST(Dialogs, SettingsAreShownCheckedAndWrittenSafely) {
     EXPECT_EQ(panel.Answer(), c.done);
     EXPECT_TRUE(Closed(dialog));
     EXPECT_EQ(ReadBytes(profilePath), Ansi(Edited(FromAnsi(profile.bytes), stored)));
-    EXPECT_EQ(ReadBytes(filePath), Ansi(Edited(FromAnsi(file.bytes), c.changes)));
+    // Lines of the ANSI code page around a changed line of Apache's keep their bytes.
+    Edits changes;
+    for (const auto& [from, to] : c.changes) changes.push_back({Ansi(from), c.utf8 ? to : Ansi(to)});
+    EXPECT_EQ(ReadBytes(filePath), Edited(file.bytes, changes));
     EXPECT_EQ(GetFileAttributesW(filePath.c_str()), kAttributes);
     EXPECT_EQ(FilesIn(filePath.substr(0, filePath.rfind(L'\\'))).size(), 1u) << "a temporary file was left";
 
@@ -212,36 +227,32 @@ TEST(Dialogs, PasswordChangeRunsMysqladmin) {
   EXPECT_EQ(home.Recorded().size(), n + 2) << "no client after a failure or a time-out";
 }
 
-TEST(Dialogs, SiteManagerKeepsTheFilesEncoding) {
+TEST(Dialogs, SiteManagerReadsEitherEncodingAndSavesUtf8) {
   namespace d = ids::zhanform;
   ProgramDirectory home(L"站点 sites");
   const std::wstring conf = home / L"Apache2\\conf\\vhosts.conf";
-  // The first line is no text in code page 936 (a lone lead byte before a space): the file can only be UTF-8.
-  const std::string lines = "# 本文件 由站点管理写入\r\n<VirtualHost *:80>\r\n    ServerName 站点.example\r\n</VirtualHost>\r\n";
+  // UTF-8 whose bytes are valid in code page 936 too, where they would read garbled; LF line ends.
+  const std::string lines =
+      "# 虚拟主机 站点配置\r\n<VirtualHost *:80>\r\n    DocumentRoot \"D:/我的网站\"\r\n</VirtualHost>\r\n";
   home.Put(L"Apache2\\conf\\vhosts.conf", Edited(lines, {{"\r\n", "\n"}}));
   Panel panel(home.exe());
   ASSERT_TRUE(panel.started());
   HWND dialog = panel.Open(ids::zhanCom, text::kSiteManagerCaption);  // the main window's button
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(Read(dialog, d::host), lines);
-  Type(dialog, d::host, lines + "# 中文注释：主站\r\n");
+  Type(dialog, d::host, lines + "# 主站\r\n");
   Press(dialog, d::Command1);
   EXPECT_EQ(panel.Answer(), text::kSiteSaved);
   EXPECT_TRUE(Closed(dialog));
-  EXPECT_EQ(ReadBytes(conf), lines + "# 中文注释：主站\r\n");
+  EXPECT_EQ(ReadBytes(conf), lines + "# 主站\r\n");
 
-  // In a file of the ANSI code page a character it lacks is refused and nothing is written.
+  // A file an older tool wrote in the ANSI code page reads from it and is saved in UTF-8, with a character the
+  // code page lacks. Escape, as the editor and the dialog manager pass it on, throws nothing away.
   home.Put(L"Apache2\\conf\\vhosts.conf", Ansi("# 站点\r\n"));
-  const Snapshot ansi = Take(conf);
   dialog = panel.Open(ids::zhan1, text::kSiteManagerCaption);
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(Read(dialog, d::host), "# 站点\r\n");
   Type(dialog, d::host, "# 站点 😀\r\n");
-  Press(dialog, d::Command1);
-  EXPECT_EQ(panel.Answer(), std::string(text::kSiteUnencodableBefore) + "😀" + text::kSiteUnencodableAfter);
-  EXPECT_TRUE(panel.NoMessage(dialog));
-  EXPECT_EQ(Read(dialog, d::host), "# 站点 😀\r\n");
-  // Escape, as the editor and the dialog manager pass it on, throws nothing away.
   PostMessageW(GetDlgItem(dialog, d::host), WM_KEYDOWN, VK_ESCAPE, 0);
   PostMessageW(GetDlgItem(dialog, d::host), WM_CHAR, VK_ESCAPE, 0);
   PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
@@ -249,9 +260,42 @@ TEST(Dialogs, SiteManagerKeepsTheFilesEncoding) {
   EXPECT_TRUE(panel.NoMessage(dialog));
   EXPECT_TRUE(IsWindowVisible(dialog));
   EXPECT_EQ(Read(dialog, d::host), "# 站点 😀\r\n");
+  Press(dialog, d::Command1);
+  EXPECT_EQ(panel.Answer(), text::kSiteSaved);
+  EXPECT_TRUE(Closed(dialog));
+  EXPECT_EQ(ReadBytes(conf), "# 站点 😀\r\n");
+
+  // Longer than an edit control lets the user type into (30,000 characters under Wine, 32,767 under Windows):
+  // shown whole, and a key typed into it is kept.
+  std::string hosts;
+  for (int i = 0; hosts.size() < 120000; ++i)
+    hosts += "<VirtualHost *:80>\r\n    ServerName 站点" + std::to_string(i) + ".example\r\n</VirtualHost>\r\n";
+  ASSERT_GT(Widen(hosts).size(), 40000u);
+  home.Put(L"Apache2\\conf\\vhosts.conf", hosts);
+  dialog = panel.Open(ids::zhan2, text::kSiteManagerCaption);
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_TRUE(Read(dialog, d::host) == hosts) << "not shown whole";
+  PostMessageW(GetDlgItem(dialog, d::host), WM_CHAR, L'#', 0);  // the caret starts at the beginning
+  EXPECT_TRUE(WaitUntil([&] { return Read(dialog, d::host).size() == hosts.size() + 1; })) << "the key was refused";
+  Press(dialog, d::Command1);
+  EXPECT_EQ(panel.Answer(), text::kSiteSaved);
+  EXPECT_TRUE(Closed(dialog));
+  EXPECT_TRUE(ReadBytes(conf) == "#" + hosts) << "not saved whole with the key";
+
+  // Neither UTF-8 nor the code page (0x7F ends no character of code page 936): the dialog says so, shows its save
+  // button disabled, and a click that reaches it anyway writes nothing.
+  home.Put(L"Apache2\\conf\\vhosts.conf", "# \x81\x7F\r\n");
+  const Snapshot notText = Take(conf);
+  dialog = panel.Open(ids::zhanCom, text::kSiteManagerCaption);
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(panel.Answer(), text::kSiteNotTextBefore + Narrow(conf) + text::kSiteNotTextAfter);
+  EXPECT_EQ(Read(dialog, d::host), "");
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, d::Command1)));
+  Press(dialog, d::Command1);
+  EXPECT_TRUE(panel.NoMessage(dialog) && IsWindowVisible(dialog));
   Press(dialog, d::Command2);
   EXPECT_TRUE(Closed(dialog));
-  EXPECT_TRUE(Untouched(conf, ansi));
+  EXPECT_TRUE(Untouched(conf, notText));
 }
 
 TEST(Dialogs, AboutLinkPlacesShortcutsAndOpensTheSiteMinimised) {

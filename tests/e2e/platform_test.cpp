@@ -4,8 +4,11 @@
 #include "about/about_dialog.h"
 #include "core/codepage.h"
 #include "core/file_io.h"
+#include "dialogs/settings_apply.h"
 #include "harness.h"
 #include "ui/win32_handles.h"
+
+#include <optional>
 
 namespace e2e {
 namespace {
@@ -28,48 +31,65 @@ int FailingReplace(const wchar_t* replaced, const wchar_t* replacement) {
   return FALSE;
 }
 
+// What each documented failure of the replace leaves, and the kind of failure the user is told of.
 TEST(Platform, AFailedReplaceNeverLosesTheOnlyCopy) {
   ProgramDirectory home(L"replace");
   const std::wstring file = home / L"httpd.conf";
   const std::string path = Narrow(file);
   SetReplaceFileStepForTesting(FailingReplace);
+  using K = ErrorKind;
   const struct {
     DWORD failure;
     const char* left;
-    bool written;
+    std::optional<K> kind;  // none: written
   } rows[] = {
-      {ERROR_UNABLE_TO_REMOVE_REPLACED, "old", false},
-      {ERROR_UNABLE_TO_MOVE_REPLACEMENT, "old", false},
-      {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, "new", true},
-      {ERROR_ACCESS_DENIED, "old", false},
+      {ERROR_UNABLE_TO_REMOVE_REPLACED, "old", K::AccessDenied},
+      {ERROR_UNABLE_TO_MOVE_REPLACEMENT, "old", K::AccessDenied},
+      {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, "new", std::nullopt},
+      {ERROR_ACCESS_DENIED, "old", K::AccessDenied},
+      {ERROR_SHARING_VIOLATION, "old", K::AccessDenied},
+      {ERROR_DISK_FULL, "old", K::DiskFull},
+      {ERROR_HANDLE_DISK_FULL, "old", K::DiskFull},
+      {ERROR_PATH_NOT_FOUND, "old", K::NotFound},
+      {ERROR_INVALID_PARAMETER, "old", K::Other},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.failure);
     home.Put(L"httpd.conf", "old");
     g_failure = row.failure;
     const auto written = WriteFileAtomically(path, "new");
-    EXPECT_EQ(bool(written), row.written);
+    EXPECT_EQ(written ? std::nullopt : std::optional<K>(written.error().kind), row.kind);
     EXPECT_EQ(ReadBytes(file), row.left);
     DeleteFileW((file + L".gone").c_str());
     EXPECT_EQ(FilesIn(Widen(home.home())).size(), 2u) << "the panel and the file: no temporary file left";
   }
-  // Moved away and nothing can take its place: the new content stays where the error says.
+  // Moved away and nothing can take its place: the new content stays where the message says.
   home.Put(L"httpd.conf", "old");
   g_failure = ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 + 100;
   const auto written = WriteFileAtomically(path, "new");
   SetReplaceFileStepForTesting(nullptr);
   ASSERT_FALSE(written);
-  ASSERT_FALSE(written.error().keptAt.empty());
-  EXPECT_EQ(ReadBytes(Widen(written.error().keptAt)), "new");
+  const std::string keptAt = written.error().keptAt;
+  EXPECT_EQ(ReadBytes(Widen(keptAt)), "new");
+  EXPECT_EQ(keptAt.substr(0, keptAt.rfind('\\')), home.home());
+  EXPECT_EQ(CannotWriteMessage(written.error()),
+            "无法写入文件“" + path +
+                "”（文件是只读的，或正被其他程序使用）。已经保存的设置保持不变，其余设置没有保存。"
+                "文件的新内容保存在“" +
+                keptAt + "”，请手动改名为原文件名。");
   RemoveDirectoryW(file.c_str());
 }
 
-TEST(Platform, CodecWorksInTheChineseAndTheUtf8CodePage) {
+// The conversion flags must be ones WideCharToMultiByte takes for the code page, or every conversion fails: UTF-7
+// takes none, and the system's code page may be UTF-8 itself. (Wine 8 has no GB18030 and no ISO-2022 code pages.)
+TEST(Platform, CodecWorksInTheCodePagesItMeets) {
   const std::string chinese = "端口 80";
-  EXPECT_EQ(ToCodePage(chinese, 936), std::string("\xB6\xCB\xBF\xDA 80"));
-  EXPECT_EQ(ToCodePage(chinese, 65001), chinese);
-  EXPECT_EQ(FromCodePage("\xB6\xCB\xBF\xDA 80", 936), chinese);
-  EXPECT_EQ(FromCodePage(chinese, 65001), chinese);
+  const std::pair<unsigned, std::string> rows[] = {
+      {936, "\xB6\xCB\xBF\xDA 80"}, {65001, chinese}, {65000, "+eu9T4w- 80"}};
+  for (const auto& [codePage, bytes] : rows) {
+    EXPECT_EQ(ToCodePage(chinese, codePage), bytes) << codePage;
+    EXPECT_EQ(FromCodePage(bytes, codePage), chinese) << codePage;
+  }
   // What a code page cannot hold is refused, never written as '?'.
   EXPECT_EQ(ToCodePage("站点 😀", 936), std::nullopt);
   EXPECT_EQ(ToCodePage("站点 😀", 65001), "站点 😀");

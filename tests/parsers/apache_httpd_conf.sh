@@ -1,6 +1,8 @@
 # Apache reads the directives that tellurix-conf rewrites in httpd.conf. The demo httpd.conf is a Windows
 # configuration (Windows modules and paths), so Apache on Linux reads the rewritten directive lines themselves,
-# taken from the file as they are (CR LF included) and included from a small Linux configuration.
+# taken from the file as they are (CR LF included) and included from a small Linux configuration. The new
+# DocumentRoot names a folder in Chinese: Apache finds it only if the line is written in UTF-8, the encoding
+# Apache takes file names in (on Windows too, where it hands them to the wide functions as UTF-16).
 source "$(dirname "$0")/lib.sh"
 apache=/usr/sbin/apache2 modules=/usr/lib/apache2/modules
 need "$apache" apache2-bin
@@ -9,10 +11,10 @@ mkdir -p "$tmp/run"
 stage Apache2/conf/httpd.conf "$tmp/original.conf"
 cp "$tmp/original.conf" "$tmp/httpd.conf"
 expect_eq "directive writes" $'1 line replaced\nexit 0\n1 line replaced\nexit 0' "$(run_conf directive \
-  "$tmp/httpd.conf" Listen 8080; run_conf directive "$tmp/httpd.conf" DocumentRoot "\"$tmp/www\"")"
+  "$tmp/httpd.conf" Listen 8080; run_conf directive "$tmp/httpd.conf" DocumentRoot "\"$tmp/我的网站\"")"
 line() { echo "$(grep -nFx -- "$1"$'\r' "$tmp/original.conf" | cut -d: -f1): $2"; }
 expect_eq "changed lines of httpd.conf" \
-  "$(line "Listen 80" "Listen 8080"; line "DocumentRoot \"$tmp/stack/www\"" "DocumentRoot \"$tmp/www\"")" \
+  "$(line "Listen 80" "Listen 8080"; line "DocumentRoot \"$tmp/stack/www\"" "DocumentRoot \"$tmp/我的网站\"")" \
   "$(changed_lines "$tmp/original.conf" "$tmp/httpd.conf")"
 
 # Apache's view of the directive lines of a configuration (DirectoryIndex stands indented in its <IfModule>):
@@ -34,5 +36,5 @@ check_with_apache() {  # CONF LISTEN DOCROOT
        $0 == file { inside = 1; next } /^# In file:/ { inside = 0 } inside && !/^#/')"
 }
 check_with_apache "$tmp/original.conf" 80 "$tmp/stack/www"
-check_with_apache "$tmp/httpd.conf" 8080 "$tmp/www"
+check_with_apache "$tmp/httpd.conf" 8080 "$tmp/我的网站"
 finish

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <map>
 #include <set>
 
 #include "about/shortcut_plan.h"
@@ -166,17 +168,22 @@ TEST(StatusMonitor, TicksAndTheStartupProbe) {
       {A, 2, false, true, "up"}, {A, -1, true, false, "down"}, {M, 0, true, false, "down"}, {M, 0, false, false, ""},
       {M, 1, false, true, "up"}, {M, 3, true, true, ""},
   };
+  // What each server's lines and tooltips say: came up, went down, running, stopped.
+  const std::map<Server, std::array<std::string, 4>> said = {
+      {A, {"Apache已经启动...    ", "Apache已经停止...    ", "Apache运行", "Apache停止"}},
+      {M, {"MySQL已经启动...    ", "MySQL已经停止...    ", "MySQL运行", "MySQL停止"}},
+  };
   for (const auto& [server, count, reported, running, line] : rows) {
     SCOPED_TRACE(std::to_string(static_cast<int>(server)) + " count " + std::to_string(count));
-    const ServerTraits& t = TraitsOf(server);
+    const auto& [cameUp, wentDown, runningTip, stoppedTip] = said.at(server);
     const StatusUpdate tick = MonitorTick(server, count, reported), probe = StartupProbe(server, count);
-    EXPECT_EQ(tick.lineBefore, line == "down" ? t.wentDown : "");
-    EXPECT_EQ(tick.lineAfter, line == "up" ? t.cameUp : "");
-    EXPECT_EQ(std::string(probe.lineBefore) + std::string(probe.lineAfter), running ? t.cameUp : t.wentDown);
+    EXPECT_EQ(tick.lineBefore, line == "down" ? wentDown : "");
+    EXPECT_EQ(tick.lineAfter, line == "up" ? cameUp : "");
+    EXPECT_EQ(std::string(probe.lineBefore) + std::string(probe.lineAfter), running ? cameUp : wentDown);
     for (const StatusUpdate& u : {tick, probe}) {
       EXPECT_EQ(u.running, running);
       EXPECT_EQ(u.display.colour, running ? kRunningColour : kStoppedColour);
-      EXPECT_EQ(u.display.tooltip, running ? t.runningTip : t.stoppedTip);
+      EXPECT_EQ(u.display.tooltip, running ? runningTip : stoppedTip);
       EXPECT_EQ(u.display.mark, MonitorTick(A, running, running).display.mark);
       EXPECT_TRUE(u.display.startEnabled != running && u.display.stopEnabled == running);
     }
