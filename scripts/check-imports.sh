@@ -4,7 +4,7 @@
 set -euo pipefail
 export LC_ALL=C  # objdump translates its labels
 exe=$1
-allowed='^(KERNEL32|USER32|GDI32|SHELL32|COMCTL32|OLE32|OLEAUT32|ADVAPI32|SHLWAPI|COMDLG32|IPHLPAPI|msvcrt)\.dll$'
+allowed='^(KERNEL32|USER32|GDI32|SHELL32|COMCTL32|OLE32|OLEAUT32|ADVAPI32|SHLWAPI|COMDLG32|IPHLPAPI|WS2_32|msvcrt)\.dll$'
 objdump=i686-w64-mingw32-objdump
 format=$($objdump -f "$exe")
 case "$format" in *"file format pei-i386"*) ;; *) echo "$exe is not a 32-bit Windows program"; exit 1 ;; esac
