@@ -10,7 +10,7 @@
 #include "app/instance_lock.h"
 #include "app/main_window.h"
 #include "app/service_repair.h"
-#include "app/service_runner.h"
+#include "app/service_system.h"
 #include "ui/win32_handles.h"
 #include "ui/win32_text.h"
 #include "resources/texts.h"

@@ -62,7 +62,7 @@ struct CauseRow {
   Service server;
   std::vector<std::string_view> said;  // any of these, in one line
   Capture capture;
-  const char* line;  // "{}" is the captured value; nullptr: the taken-port line
+  const char* line;             // "{}" is the captured value; nullptr: the taken-port line
   std::string_view until = {};  // for Capture::Between: what follows the value
 };
 
@@ -81,7 +81,10 @@ const std::vector<CauseRow>& CauseTable() {
        {"Can't start server: Bind on TCP/IP port", "Do you already have another mysqld server running on port"},
        Capture::Port,
        nullptr},
-      {Service::MySQL, {"Unable to lock", "Operating system error number 32"}, Capture::Nothing, text::kCauseDataLocked},
+      {Service::MySQL,
+       {"Unable to lock", "Operating system error number 32"},
+       Capture::Nothing,
+       text::kCauseDataLocked},
       {Service::MySQL, {"unknown variable '", "unknown option '"}, Capture::QuotedName, text::kCauseUnknownSetting},
       {Service::MySQL,
        {"Database page corruption", "Malformed log record", "Aria recovery failed",
@@ -199,7 +202,8 @@ std::string LogText(std::string_view bytes, bool cut) {
     if (auto decoded = FromAnsi(line.text)) {
       text += *decoded;
     } else {
-      for (unsigned char byte : line.text) text += byte < 0x80 ? std::string(1, static_cast<char>(byte)) : "\xEF\xBF\xBD";
+      for (unsigned char byte : line.text)
+        text += byte < 0x80 ? std::string(1, static_cast<char>(byte)) : "\xEF\xBF\xBD";
     }
     text += line.brk;
   }

@@ -45,14 +45,24 @@ std::optional<std::string> ErrorLogLine(Service service, std::string_view logTex
 
 // A cause the panel knows, found in what the server and `net` said.
 struct KnownCause {
-  bool portTaken = false;     // the taken-port line says it, with the owner where known
-  bool portBlocked = false;   // the server could not use its port (taken or forbidden)
-  unsigned port = 0;          // the port it concerns, when it concerns one
-  std::string line;        // otherwise the line that says it
+  bool portTaken = false;    // the taken-port line says it, with the owner where known
+  bool portBlocked = false;  // the server could not use its port (taken or forbidden)
+  unsigned port = 0;         // the port it concerns, when it concerns one
+  std::string line;          // otherwise the line that says it
 };
 // The first cause of the table that the evidence shows; `port` is the port the
 // server uses, for a message that does not name one.
 std::optional<KnownCause> RecognizeCause(Service service, std::string_view evidence, unsigned port,
                                          std::string_view programDirectory);
+
+#ifdef _WIN32
+// Where the server writes its errors now (UTF-8 path); empty when nowhere the
+// panel can read.
+std::string ErrorLogOf(Service service);
+// The log's size; none when there is no such file.
+std::optional<std::uint64_t> LogSize(const std::string& path);
+// What the log gained since it had `size`, as text.
+std::string NewLogText(const std::string& path, std::optional<std::uint64_t> size);
+#endif
 
 }  // namespace tellurix

@@ -63,9 +63,7 @@ std::string OwnServerProgram(Service service, std::string_view programDirectory)
          (service == Service::Apache2 ? "\\Apache2\\bin\\httpd.exe" : "\\MySQL\\bin\\mysqld-nt.exe");
 }
 
-bool SamePath(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && FindNoCase(a, b) == 0;
-}
+bool SamePath(std::string_view a, std::string_view b) { return a.size() == b.size() && FindNoCase(a, b) == 0; }
 
 std::optional<ForeignService> CheckServiceProgram(Service service, std::string_view commandLine,
                                                   std::string_view programDirectory,

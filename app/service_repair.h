@@ -69,8 +69,8 @@ std::vector<std::string> PortMovedLines(Service service, unsigned oldPort, unsig
 // "--set-service-manual Apache2". It acts only on the stack's two services.
 inline constexpr char kSetServiceManual[] = "--set-service-manual";
 struct ServiceTool {
-  bool isTool = false;              // the arguments ask for the tool
-  std::optional<Service> service;   // the service it may change; none: refused
+  bool isTool = false;             // the arguments ask for the tool
+  std::optional<Service> service;  // the service it may change; none: refused
 };
 ServiceTool ParseServiceTool(const std::vector<std::string>& arguments);
 std::string SetManualParameters(Service service);

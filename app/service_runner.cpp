@@ -1,13 +1,9 @@
-// Winsock's headers go before <windows.h>, which the runner's header includes.
-#include <winsock2.h>
-#include <ws2tcpip.h>
-#include <iphlpapi.h>
-
 #include "app/service_runner.h"
 
 #include "app/server_log.h"
 #include "app/service_diagnosis.h"
 #include "app/service_repair.h"
+#include "app/service_system.h"
 #include "dialogs/site_manager.h"
 #include "core/file_io.h"
 #include "core/process_probe.h"
@@ -23,206 +19,6 @@ namespace {
 constexpr UINT_PTR kNetTimer = 3;
 constexpr UINT kNetPollMs = 200;
 constexpr UINT_PTR kRestartTimerBase = 0x10000;
-
-// The system's error code of opening the service with `access`; 0 when it opened.
-unsigned long OpenServiceError(Service service, DWORD access) {
-  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-  if (!manager) return GetLastError();
-  SC_HANDLE opened = OpenServiceW(manager, Widen(ServiceName(service)).c_str(), access);
-  const unsigned long error = opened ? 0 : GetLastError();
-  if (opened) CloseServiceHandle(opened);
-  CloseServiceHandle(manager);
-  return error;
-}
-
-// The TCP ports programs listen on, with their owners' process ids.
-std::vector<Listener> TcpListeners() {
-  std::vector<Listener> listeners;
-  auto port = [](DWORD networkOrder) {
-    return static_cast<unsigned>((networkOrder & 0xFF) << 8 | (networkOrder >> 8 & 0xFF));
-  };
-  for (ULONG family : {AF_INET, AF_INET6}) {
-    DWORD size = 0;
-    GetExtendedTcpTable(nullptr, &size, FALSE, family, TCP_TABLE_OWNER_PID_LISTENER, 0);
-    std::vector<unsigned char> table(size);
-    if (size == 0 ||
-        GetExtendedTcpTable(table.data(), &size, FALSE, family, TCP_TABLE_OWNER_PID_LISTENER, 0) != NO_ERROR) {
-      continue;
-    }
-    if (family == AF_INET) {
-      const auto* rows = reinterpret_cast<const MIB_TCPTABLE_OWNER_PID*>(table.data());
-      for (DWORD i = 0; i < rows->dwNumEntries; ++i) {
-        listeners.push_back({port(rows->table[i].dwLocalPort), rows->table[i].dwOwningPid});
-      }
-    } else {
-      const auto* rows = reinterpret_cast<const MIB_TCP6TABLE_OWNER_PID*>(table.data());
-      for (DWORD i = 0; i < rows->dwNumEntries; ++i) {
-        listeners.push_back({port(rows->table[i].dwLocalPort), rows->table[i].dwOwningPid});
-      }
-    }
-  }
-  return listeners;
-}
-
-ServiceState StateOf(Service service) {
-  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-  if (!manager) return ServiceState::Unknown;
-  SC_HANDLE opened = OpenServiceW(manager, Widen(ServiceName(service)).c_str(), SERVICE_QUERY_STATUS);
-  SERVICE_STATUS status{};
-  ServiceState state = ServiceState::Unknown;
-  if (opened && QueryServiceStatus(opened, &status)) {
-    state = status.dwCurrentState == SERVICE_RUNNING   ? ServiceState::Running
-            : status.dwCurrentState == SERVICE_STOPPED ? ServiceState::Stopped
-                                                       : ServiceState::Pending;
-  }
-  if (opened) CloseServiceHandle(opened);
-  CloseServiceHandle(manager);
-  return state;
-}
-
-// The services that run now, for naming the users of the HTTP service.
-std::vector<RunningService> RunningServices() {
-  std::vector<RunningService> running;
-  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE);
-  if (!manager) return running;
-  DWORD needed = 0, count = 0, resume = 0;
-  EnumServicesStatusExW(manager, SC_ENUM_PROCESS_INFO, SERVICE_WIN32, SERVICE_ACTIVE, nullptr, 0, &needed, &count,
-                        &resume, nullptr);
-  std::vector<BYTE> buffer(needed);
-  resume = 0;
-  if (needed && EnumServicesStatusExW(manager, SC_ENUM_PROCESS_INFO, SERVICE_WIN32, SERVICE_ACTIVE, buffer.data(),
-                                      needed, &needed, &count, &resume, nullptr)) {
-    const auto* services = reinterpret_cast<const ENUM_SERVICE_STATUS_PROCESSW*>(buffer.data());
-    for (DWORD i = 0; i < count; ++i) {
-      running.push_back({Narrow(services[i].lpServiceName), Narrow(services[i].lpDisplayName)});
-    }
-  }
-  CloseServiceHandle(manager);
-  return running;
-}
-
-std::optional<std::uint64_t> SizeOf(const std::string& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data) ||
-      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    return std::nullopt;
-  }
-  return static_cast<std::uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
-}
-
-// The most recently written *.err of the folder; empty when there is none.
-std::string NewestErrFile(const std::string& folder) {
-  WIN32_FIND_DATAW found{};
-  HANDLE search = FindFirstFileW(Widen(folder + "\\*.err").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return {};
-  std::wstring newest;
-  FILETIME newestTime{};
-  do {
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-        (newest.empty() || CompareFileTime(&found.ftLastWriteTime, &newestTime) > 0)) {
-      newest = found.cFileName;
-      newestTime = found.ftLastWriteTime;
-    }
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
-  return newest.empty() ? std::string() : folder + "\\" + Narrow(newest);
-}
-
-// Where the server writes its errors; empty when nowhere the panel can read.
-std::string ErrorLogOf(Service service) {
-  const std::string home = ProgramDirectory();
-  if (service == Service::Apache2) {
-    const Result<std::string> conf = ReadFileBytes(home + "\\Apache2\\conf\\httpd.conf");
-    return ApacheErrorLog(home, conf ? LogText(*conf, false) : std::string()).value_or(std::string());
-  }
-  const std::string myIni = home + "\\MySQL\\my.ini";
-  for (const char* key : {"log-error", "log_error"}) {
-    const auto value = ReadIniValue(myIni, "mysqld", key);
-    if (value && *value) {
-      if (auto path = MySQLConfiguredErrorLog(home, **value)) return *path;
-    }
-  }
-  wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
-  DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
-  const std::string data = MySQLDataFolder(home);
-  const std::string named = GetComputerNameW(computer, &length) ? data + "\\" + Narrow(computer) + ".err" : "";
-  if (!named.empty() && SizeOf(named)) return named;
-  const std::string newest = NewestErrFile(data);
-  return newest.empty() ? named : newest;
-}
-
-// What the log gained since `size`, as text.
-std::string NewLogText(const std::string& path, std::optional<std::uint64_t> size) {
-  const std::optional<std::uint64_t> now = path.empty() ? std::nullopt : SizeOf(path);
-  if (!now) return {};
-  const LogSpan span = NewLogSpan(size, *now);
-  if (span.length == 0) return {};
-  // The server may still hold its log open for writing.
-  HANDLE opened = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  UniqueKernelHandle file(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
-  LARGE_INTEGER offset{};
-  offset.QuadPart = static_cast<LONGLONG>(span.offset);
-  if (!file || !SetFilePointerEx(file.get(), offset, nullptr, FILE_BEGIN)) return {};
-  std::string bytes(static_cast<size_t>(span.length), '\0');
-  DWORD got = 0;
-  if (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr)) return {};
-  bytes.resize(got);
-  return LogText(bytes, span.cut);
-}
-
-// The service's registration: whether it is disabled, and its command line.
-struct ServiceRegistration {
-  bool disabled = false;
-  std::string commandLine;
-};
-std::optional<ServiceRegistration> RegistrationOf(Service service) {
-  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-  if (!manager) return std::nullopt;
-  SC_HANDLE opened = OpenServiceW(manager, Widen(ServiceName(service)).c_str(), SERVICE_QUERY_CONFIG);
-  std::optional<ServiceRegistration> registration;
-  DWORD size = 0;
-  if (opened && !QueryServiceConfigW(opened, nullptr, 0, &size) && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
-    std::vector<BYTE> buffer(size);
-    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
-    if (QueryServiceConfigW(opened, config, size, &size)) {
-      registration = ServiceRegistration{config->dwStartType == SERVICE_DISABLED,
-                                         config->lpBinaryPathName ? Narrow(config->lpBinaryPathName) : ""};
-    }
-  }
-  if (opened) CloseServiceHandle(opened);
-  CloseServiceHandle(manager);
-  return registration;
-}
-
-std::string LongPathOf(const std::string& path) {
-  const std::wstring wide = Widen(path);
-  const DWORD size = GetLongPathNameW(wide.c_str(), nullptr, 0);
-  if (size == 0) return path;
-  std::wstring expanded(size, L'\0');
-  expanded.resize(GetLongPathNameW(wide.c_str(), expanded.data(), size));
-  return expanded.empty() ? path : Narrow(expanded);
-}
-
-// Whether the panel can listen on the port itself (the socket is closed at once).
-bool CanBind(unsigned port) {
-  static const bool started = [] {
-    WSADATA data;
-    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
-  }();
-  if (!started) return false;
-  SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  if (probe == INVALID_SOCKET) return false;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<u_short>(port));
-  // Without exclusive use another socket could share the port unseen.
-  BOOL exclusive = TRUE;
-  setsockopt(probe, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive), sizeof(exclusive));
-  const bool bound = bind(probe, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
-  closesocket(probe);
-  return bound;
-}
 
 std::string ProfilePortValue(Service service) {
   const bool apache = service == Service::Apache2;
@@ -283,7 +79,7 @@ bool ServiceRunner::Install(Service service) {
 
 void ServiceRunner::StartIfReady(Service service) {
   if (StateOf(service) != ServiceState::Running) {
-    if (const std::optional<ServiceRegistration> registration = RegistrationOf(service)) {
+    if (const std::optional<ServiceSetup> registration = RegistrationOf(service)) {
       if (!StartTypeAllowsStart(service, registration->disabled)) return;
       OfferOwnProgram(service, registration->commandLine);
     }
@@ -371,7 +167,7 @@ void ServiceRunner::RunNet(Service service, ServiceAction half) {
   LogMark log;
   if (!stop) {
     log.path = ErrorLogOf(service);
-    log.size = log.path.empty() ? std::nullopt : SizeOf(log.path);
+    log.size = log.path.empty() ? std::nullopt : LogSize(log.path);
   }
   if (auto program = WatchedProgram::Start(commandLine)) {
     net_.push_back({service, half, std::move(program), std::move(log)});
@@ -462,16 +258,6 @@ bool ServiceRunner::ReportTakenPort(unsigned port, bool saidTaken) {
     if (auto users = HttpServiceUsersLine(RunningServices())) host_.Report(*users);
   }
   return true;
-}
-
-int SetServiceManual(Service service) {
-  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-  SC_HANDLE opened = manager ? OpenServiceW(manager, Widen(ServiceName(service)).c_str(), SERVICE_CHANGE_CONFIG) : nullptr;
-  const bool changed = opened && ChangeServiceConfigW(opened, SERVICE_NO_CHANGE, SERVICE_DEMAND_START, SERVICE_NO_CHANGE,
-                                                      nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-  if (opened) CloseServiceHandle(opened);
-  if (manager) CloseServiceHandle(manager);
-  return changed ? kToolDone : kToolFailed;
 }
 
 }  // namespace tellurix

@@ -22,10 +22,6 @@
 
 namespace tellurix {
 
-// The panel run elevated as "--set-service-manual <service>": makes the service
-// start on demand; the exit code tells how it went.
-int SetServiceManual(Service service);
-
 class ServiceRunner {
  public:
   // What the runner needs of the main window.

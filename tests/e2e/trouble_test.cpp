@@ -32,8 +32,8 @@ std::vector<std::string> TextsFrom(const Panel& panel, size_t from, bool quiet =
   const auto lines = panel.Lines();
   for (size_t i = from; i < lines.size(); ++i) {
     const std::string text = lines[i].substr(0, lines[i].rfind("    ") + 4);
-    const bool monitor = text == text::kApacheStarted || text == text::kApacheStopped ||
-                         text == text::kMySQLStarted || text == text::kMySQLStopped;
+    const bool monitor = text == text::kApacheStarted || text == text::kApacheStopped || text == text::kMySQLStarted ||
+                         text == text::kMySQLStopped;
     if (!quiet || !monitor) texts.push_back(text);
   }
   return texts;
@@ -169,7 +169,7 @@ TEST(Trouble, ApacheFixesAreOneQuestionAwayAndABrokenHttpdConfStopsTheRestart) {
   ASSERT_EQ(stopping, int(before) + 1);
   ASSERT_GT(panel.WaitForLine(text::kApacheStarted, stopping, 20s), stopping);
   EXPECT_EQ(TextsFrom(panel, stopping), (std::vector<std::string>{text::kApacheStopping, text::kApacheStopped,
-                                                                    text::kApacheStarting, text::kApacheStarted}));
+                                                                  text::kApacheStarting, text::kApacheStarted}));
 }
 
 TEST(Trouble, ApacheSaysWhyInItsOwnWords) {
@@ -199,8 +199,8 @@ TEST(Trouble, ApacheSaysWhyInItsOwnWords) {
       "0.0.0.0:8098";
   home.Put(L"Apache2\\logs\\error.log", "[Sun Dec 06 09:00:00 2026] [error] an old failure\r\n");
   home.Put(L"Apache2\\bin\\fail-start", Ansi("[Mon Dec 07 10:00:00 2026] [crit] " + forbidden +
-                                                 "\r\n[Mon Dec 07 10:00:00 2026] [alert] no listening sockets "
-                                                 "available, shutting down\r\n"));
+                                             "\r\n[Mon Dec 07 10:00:00 2026] [alert] no listening sockets "
+                                             "available, shutting down\r\n"));
   const Snapshot profile = Take(home / L"Tellurix.ini"), conf = Take(home / L"Apache2\\conf\\httpd.conf");
   from = panel.Lines().size();
   panel.Choose(ids::starta);
@@ -244,7 +244,8 @@ TEST(Trouble, ApacheSaysWhyInItsOwnWords) {
 TEST(Trouble, MySQLMovesOffThePortItCouldNotBind) {
   ProgramDirectory home(L"绑定 bind");
   ServiceRegistration mysql(L"MySQL");
-  const std::string myIni = "[client]\r\nport=3399\r\n\r\n[mysqld]\r\n# the server\r\nport=3399\r\nmax_connections=100\r\n";
+  const std::string myIni =
+      "[client]\r\nport=3399\r\n\r\n[mysqld]\r\n# the server\r\nport=3399\r\nmax_connections=100\r\n";
   home.Put(L"Tellurix.ini", "[MySQL]\r\nport=3399\r\n");
   home.Put(L"MySQL\\my.ini", myIni);
   home.StandIn(L"MySQL\\bin\\mysqld-nt.exe");
@@ -269,7 +270,7 @@ TEST(Trouble, MySQLMovesOffThePortItCouldNotBind) {
                                       "连接MySQL的程序（如phpMyAdmin）请改用端口3307...    ", text::kMySQLStarting}));
   EXPECT_EQ(ReadBytes(home / L"Tellurix.ini"), "[MySQL]\r\nport=3307\r\n");
   EXPECT_EQ(ReadBytes(home / L"MySQL\\my.ini"), Edited(myIni, {{"port=3399\r\n\r\n", "port=3307\r\n\r\n"},
-                                                            {"server\r\nport=3399", "server\r\nport=3307"}}));
+                                                               {"server\r\nport=3399", "server\r\nport=3307"}}));
 }
 
 }  // namespace

@@ -70,8 +70,8 @@ TEST(Repair, AServiceOfAnotherFolderIsToldApartFromTheStacksOwn) {
     const auto foreign = CheckServiceProgram(row.service, row.commandLine, "C:\\Program Files\\T", longName);
     EXPECT_EQ(foreign.has_value(), row.foreign) << row.commandLine;
   }
-  const auto foreign = CheckServiceProgram(Service::Apache2, "\"D:\\旧 old\\Apache2\\bin\\httpd.exe\" -k runservice",
-                                           "C:\\T", longName);
+  const auto foreign =
+      CheckServiceProgram(Service::Apache2, "\"D:\\旧 old\\Apache2\\bin\\httpd.exe\" -k runservice", "C:\\T", longName);
   ASSERT_TRUE(foreign);
   EXPECT_EQ(foreign->line, "服务Apache2运行的是其他位置的程序：D:\\旧 old\\Apache2\\bin\\httpd.exe...    ");
   EXPECT_EQ(foreign->question, "是否把服务Apache2改为本目录的Apache？");
@@ -95,12 +95,14 @@ TEST(Repair, TheFirstFreeCandidateIsOffered) {
 
   const char* vhosts =
       "# <VirtualHost *:80> in a comment\r\n<VirtualHost *:8080>\r\n</VirtualHost>\r\n <virtualhost 127.0.0.1:80>\r\n";
-  EXPECT_EQ(PortMovedLines(Service::Apache2, 80, 8081, vhosts),
-            (std::vector<std::string>{"Apache已改用端口8081...    ", "站点管理中的虚拟主机仍使用端口80，请一并修改...    "}));
+  EXPECT_EQ(
+      PortMovedLines(Service::Apache2, 80, 8081, vhosts),
+      (std::vector<std::string>{"Apache已改用端口8081...    ", "站点管理中的虚拟主机仍使用端口80，请一并修改...    "}));
   EXPECT_EQ(PortMovedLines(Service::Apache2, 80, 8081, "<VirtualHost *:8080>\r\n# <VirtualHost *:80>\r\n"),
             std::vector<std::string>{"Apache已改用端口8081...    "});
-  EXPECT_EQ(PortMovedLines(Service::MySQL, 3306, 3307, ""),
-            (std::vector<std::string>{"MySQL已改用端口3307...    ", "连接MySQL的程序（如phpMyAdmin）请改用端口3307...    "}));
+  EXPECT_EQ(
+      PortMovedLines(Service::MySQL, 3306, 3307, ""),
+      (std::vector<std::string>{"MySQL已改用端口3307...    ", "连接MySQL的程序（如phpMyAdmin）请改用端口3307...    "}));
 }
 
 class PortMoveFiles : public ::testing::Test {
@@ -130,16 +132,18 @@ TEST_F(PortMoveFiles, TheDialogsWritesProfileFirstEveryLineOfTheServer) {
   Put(home / "MySQL" / "my.ini", "[client]\r\nport=3306\r\n[mysql]\r\nport=3306\r\n[mysqld]\r\nport = 3306\r\n");
   EXPECT_EQ(Move(Service::Apache2, 8080), "");
   EXPECT_EQ(Move(Service::MySQL, 3307), "");
-  EXPECT_EQ(Slurp(home / "Tellurix.ini"), "[Apache]\r\nListen=8080\r\nDocumentRoot=D:\\www\r\n[MySQL]\r\nport=3307\r\n");
-  EXPECT_EQ(Slurp(home / "Apache2" / "conf" / "httpd.conf"),
-            "# Listen 80\r\nListen 8080\r\nListenBacklog 80\r\n");
-  EXPECT_EQ(Slurp(home / "MySQL" / "my.ini"), "[client]\r\nport=3307\r\n[mysql]\r\nport=3306\r\n[mysqld]\r\nport=3307\r\n");
+  EXPECT_EQ(Slurp(home / "Tellurix.ini"),
+            "[Apache]\r\nListen=8080\r\nDocumentRoot=D:\\www\r\n[MySQL]\r\nport=3307\r\n");
+  EXPECT_EQ(Slurp(home / "Apache2" / "conf" / "httpd.conf"), "# Listen 80\r\nListen 8080\r\nListenBacklog 80\r\n");
+  EXPECT_EQ(Slurp(home / "MySQL" / "my.ini"),
+            "[client]\r\nport=3307\r\n[mysql]\r\nport=3306\r\n[mysqld]\r\nport=3307\r\n");
 
   // The profile is written first; a stack file that cannot be written stops the move there.
   chmod((home / "MySQL" / "my.ini").c_str(), 0444);
   EXPECT_NE(Move(Service::MySQL, 3308).find(text::kWriteFailedAccessDenied), std::string::npos);
   EXPECT_EQ((*ReadIniValue((home / "Tellurix.ini").string(), "MySQL", "port")).value_or(""), "3308");
-  EXPECT_EQ(Slurp(home / "MySQL" / "my.ini"), "[client]\r\nport=3307\r\n[mysql]\r\nport=3306\r\n[mysqld]\r\nport=3307\r\n");
+  EXPECT_EQ(Slurp(home / "MySQL" / "my.ini"),
+            "[client]\r\nport=3307\r\n[mysql]\r\nport=3306\r\n[mysqld]\r\nport=3307\r\n");
   chmod((home / "MySQL" / "my.ini").c_str(), 0644);
 }
 

@@ -45,10 +45,10 @@ TEST(ServerLog, OnlyWhatTheServerWroteSinceTheCommandBegan) {
     LogSpan span;
   } rows[] = {
       {100, 250, {100, 150, false}},
-      {100, 100, {100, 0, false}},                    // it wrote nothing
-      {std::nullopt, 40, {0, 40, false}},             // a new file
-      {500, 40, {0, 40, false}},                      // it shrank: all of it is new
-      {0, 70000, {70000 - 65536, 65536, true}},       // the last 64 KB
+      {100, 100, {100, 0, false}},               // it wrote nothing
+      {std::nullopt, 40, {0, 40, false}},        // a new file
+      {500, 40, {0, 40, false}},                 // it shrank: all of it is new
+      {0, 70000, {70000 - 65536, 65536, true}},  // the last 64 KB
       {10, 10 + 65537, {10 + 1, 65536, true}},
   };
   for (const auto& row : rows) {
@@ -86,7 +86,8 @@ TEST(ServerLog, TheFirstErrorIsTheCause) {
        "[::]:443\n",
        "Apache错误日志：(OS 10013)An attempt was made to access a socket in a way forbidden by its access "
        "permissions.  : AH00072: make_sock: could not bind to address [::]:443...    "},
-      {Service::Apache2, "[Mon Dec 07 10:00:00 2026] [:emerg] [pid 1] AH00020: x\n", "Apache错误日志：AH00020: x...    "},
+      {Service::Apache2, "[Mon Dec 07 10:00:00 2026] [:emerg] [pid 1] AH00020: x\n",
+       "Apache错误日志：AH00020: x...    "},
       {Service::Apache2, "[Mon Dec 07 10:00:00 2026] [error] " + long161 + "\n",
        "Apache错误日志：" + std::string(160, 'x') + "…...    "},
       {Service::Apache2, "[Mon Dec 07 10:00:00 2026] [warn] (OS 10048) error text\nerror [error]\n", ""},
@@ -95,8 +96,7 @@ TEST(ServerLog, TheFirstErrorIsTheCause) {
        "101207 10:00:01 [ERROR] Can't start server: Bind on TCP/IP port: No such file or directory\n"
        "101207 10:00:01 [ERROR] Do you already have another mysqld server running on port: 3306 ?\n",
        "MySQL错误日志：Can't start server: Bind on TCP/IP port: No such file or directory...    "},
-      {Service::MySQL,
-       "2026-12-07T10:00:00.000000Z 0 [ERROR] [MY-000067] [Server] unknown variable 'innodb_fast=1'.\n",
+      {Service::MySQL, "2026-12-07T10:00:00.000000Z 0 [ERROR] [MY-000067] [Server] unknown variable 'innodb_fast=1'.\n",
        "MySQL错误日志：unknown variable 'innodb_fast=1'....    "},
       {Service::MySQL, "InnoDB: Unable to lock ./ibdata1, error: 32\n", ""},
   };
@@ -123,8 +123,8 @@ TEST(ServerLog, KnownCausesInPlainWords) {
        "[crit] (OS 10048)Only one usage of each socket address (protocol/network address/port) is normally "
        "permitted.  : make_sock: could not bind to address 0.0.0.0:8088",
        true, 8088, ""},
-      {Service::Apache2, "(OS 10048)通常每个套接字地址(协议/网络地址/端口)只允许使用一次。  : AH00072: make_sock", true, 80,
-       ""},
+      {Service::Apache2, "(OS 10048)通常每个套接字地址(协议/网络地址/端口)只允许使用一次。  : AH00072: make_sock", true,
+       80, ""},
       {Service::Apache2,
        "[core:error] (OS 10013)以一种访问权限不允许的方式做了一个访问套接字的尝试。  : AH00072: make_sock: could not "
        "bind to address [::]:443",

@@ -1,0 +1,42 @@
+// What the system says about the stack's services and the ports they use, and
+// the one change of a service the panel makes itself (run elevated).
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/service_diagnosis.h"
+
+namespace tellurix {
+
+// The system's error code of opening the service with `access`; 0 when it opened.
+unsigned long OpenServiceError(Service service, DWORD access);
+ServiceState StateOf(Service service);
+
+// The service's registration: whether it is disabled, and its command line.
+struct ServiceSetup {
+  bool disabled = false;
+  std::string commandLine;
+};
+std::optional<ServiceSetup> RegistrationOf(Service service);
+
+// The services that run now, for naming the users of the HTTP service.
+std::vector<RunningService> RunningServices();
+
+// The TCP ports programs listen on, with their owners' process ids.
+std::vector<Listener> TcpListeners();
+// Whether the panel can listen on the port itself (the socket is closed at once).
+bool CanBind(unsigned port);
+
+// A path's long form (8.3 short names expanded); the path itself when the file
+// system cannot tell.
+std::string LongPathOf(const std::string& path);
+
+// The panel run elevated as "--set-service-manual <service>": makes the service
+// start on demand; the exit code tells how it went.
+int SetServiceManual(Service service);
+
+}  // namespace tellurix
