@@ -256,7 +256,24 @@ TEST(Trouble, MySQLMovesOffThePortItCouldNotBind) {
   ASSERT_TRUE(mysql.PointAt(home / L"MySQL\\bin\\mysqld-nt.exe"));
   Panel panel(home.exe());
   ASSERT_TRUE(panel.started());
-  const size_t from = panel.Lines().size();
+
+  // Another program listens on the port: no `net` runs; declined, nothing changes.
+  size_t from = panel.Lines().size();
+  {
+    const Snapshot profile = Take(home / L"Tellurix.ini"), ini = Take(home / L"MySQL\\my.ini");
+    PortHolder holder(3399);
+    ASSERT_TRUE(holder.holds());
+    panel.Choose(ids::startm);
+    EXPECT_EQ(panel.Answer(IDCANCEL), "端口3399已被占用，是否把MySQL改用端口3307？");
+    EXPECT_TRUE(panel.NoMessage());
+    EXPECT_EQ(panel.WaitForLine(text::kMySQLStarting, from, 2s), -1);
+    EXPECT_EQ(TextsFrom(panel, from), (std::vector<std::string>{"端口3399已被其他程序占用...    "}));
+    EXPECT_TRUE(Untouched(home / L"Tellurix.ini", profile));
+    EXPECT_TRUE(Untouched(home / L"MySQL\\my.ini", ini));
+  }
+
+  // The server itself says its port is taken: the same offer after the failure.
+  from = panel.Lines().size();
   panel.Choose(ids::startm);
   ASSERT_GT(panel.WaitForLine("端口3399已被其他程序占用...    ", from), 0);
   DeleteFileW((home / L"MySQL\\bin\\fail-start").c_str());
