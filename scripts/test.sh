@@ -78,7 +78,9 @@ imports=$?
 stage "End-to-end tests under $WINEARCH Wine with build/$TELLURIX_WIN_BUILD/TellurixAdmin.exe"
 e2e=1
 if wait $prefix_maker && [ $built = 0 ]; then
-  winebench_up "$bench" "build/$TELLURIX_WIN_BUILD"
+  # Always a display of its own: the tests drive real windows, which must not meet
+  # the user's pointer, nor a display that $DISPLAY names but that is gone.
+  TELLURIX_XVFB=1 winebench_up "$bench" "build/$TELLURIX_WIN_BUILD"
   tests_in "build/$TELLURIX_WIN_BUILD"
   e2e=$?
 fi

@@ -6,7 +6,8 @@
 #                            as real folders); may run ahead, in the background
 #   winebench_up DIR EXEDIR [STACK]
 #                            the prefix in DIR (made if missing), Xvfb display if
-#                            none is given, persistent wineserver, stand-in servers
+#                            none is given or TELLURIX_XVFB is set, persistent
+#                            wineserver, stand-in servers
 #                            from EXEDIR installed in C:\STACK (default "stack")
 #                            as the services Apache2 and MySQL
 #   winebench_down           ends exactly what winebench_up started
