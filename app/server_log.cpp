@@ -14,21 +14,6 @@ namespace {
 
 constexpr size_t kLogLineLimit = 160;
 
-bool StartsWithNoCase(std::string_view text, std::string_view head) {
-  if (text.size() < head.size()) return false;
-  for (size_t i = 0; i < head.size(); ++i) {
-    const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (fold(text[i]) != fold(head[i])) return false;
-  }
-  return true;
-}
-
-std::string_view Unquoted(std::string_view value) {
-  value = TrimBlanks(value);
-  if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
-  return value;
-}
-
 // A path from a configuration file, with the server's forward slashes, made
 // absolute against `folder`.
 std::string PathUnder(std::string_view folder, std::string_view path) {
@@ -140,8 +125,6 @@ std::optional<std::string> Captured(const CauseRow& row, std::string_view line, 
   }
 }
 
-std::string Filled(const char* line, std::string_view value) { return FillIn(line, {value}) + text::kLineEnd; }
-
 }  // namespace
 
 std::optional<std::string> ApacheErrorLog(std::string_view programDirectory, std::string_view httpdConf) {
@@ -155,7 +138,7 @@ std::optional<std::string> ApacheErrorLog(std::string_view programDirectory, std
         (words[8] != ' ' && words[8] != '\t')) {
       continue;
     }
-    const std::string_view target = Unquoted(words.substr(8));
+    const std::string_view target = Unquoted(TrimBlanks(words.substr(8)));
     if (target.empty()) continue;
     if (target.front() == '|' || StartsWithNoCase(target, "syslog")) return std::nullopt;
     return PathUnder(apache, target);
@@ -168,7 +151,7 @@ std::string MySQLDataFolder(std::string_view programDirectory) {
 }
 
 std::optional<std::string> MySQLConfiguredErrorLog(std::string_view programDirectory, std::string_view logError) {
-  const std::string_view name = Unquoted(logError);
+  const std::string_view name = Unquoted(TrimBlanks(logError));
   if (name.empty()) return std::nullopt;
   std::string path = PathUnder(MySQLDataFolder(programDirectory), name);
   // The server adds ".err" to a name without an extension.
@@ -221,8 +204,7 @@ std::optional<std::string> ErrorLogLine(Service service, std::string_view logTex
       words = AfterGroups(line.text.substr(level + 7), nullptr);
     }
     if (isError && !words.empty()) {
-      return std::string(ServerName(service)) + text::kErrorLog + CutAfterCharacters(words, kLogLineLimit) +
-             text::kLineEnd;
+      return MessageLine(std::string(ServerName(service)) + text::kErrorLog + CutAfterCharacters(words, kLogLineLimit));
     }
   }
   return std::nullopt;
@@ -248,9 +230,10 @@ std::optional<KnownCause> RecognizeCause(Service service, std::string_view evide
     if (!value) continue;
     KnownCause cause{row.line == nullptr, row.capture == Capture::Port, named.value_or(port), {}};
     if (row.line) {
-      cause.line = Filled(row.line, row.capture == Capture::Port   ? std::to_string(cause.port)
-                                    : row.capture == Capture::Home ? std::string(programDirectory)
-                                                                   : *value);
+      const std::string filled = row.capture == Capture::Port   ? std::to_string(cause.port)
+                                 : row.capture == Capture::Home ? std::string(programDirectory)
+                                                                : *value;
+      cause.line = MessageLine(FillIn(row.line, {filled}));
     }
     return cause;
   }

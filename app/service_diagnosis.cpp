@@ -1,7 +1,5 @@
 #include "app/service_diagnosis.h"
 
-#include <cctype>
-
 #include "core/text_lines.h"
 #include "resources/texts.h"
 
@@ -19,18 +17,23 @@ std::vector<std::string_view> NonEmptyLines(std::string_view text) {
   return lines;
 }
 
-std::string Line(std::string_view text) { return std::string(text) + text::kLineEnd; }
-
 }  // namespace
 
 std::string_view ServerName(Service service) { return service == Service::Apache2 ? "Apache" : "MySQL"; }
+
+std::string MessageLine(std::string_view text) { return std::string(text) + text::kLineEnd; }
+
+std::string OwnServerProgram(Service service, std::string_view programDirectory) {
+  return std::string(programDirectory) +
+         (service == Service::Apache2 ? "\\Apache2\\bin\\httpd.exe" : "\\MySQL\\bin\\mysqld-nt.exe");
+}
 
 ServiceCheck CheckServiceAccess(Service service, ServiceAction action, unsigned long openError) {
   const std::string name(ServiceName(service));
   ServiceCheck check;
   if (openError == kServiceDoesNotExist) {
     check.runNet = false;
-    check.line = Line(text::kServiceMissingBefore + name + text::kServiceMissingAfter);
+    check.line = MessageLine(text::kServiceMissingBefore + name + text::kServiceMissingAfter);
     if (action != ServiceAction::Stop) {
       check.question = name + text::kInstallQuestion;
       check.fix = ServiceCheck::Fix::Install;
@@ -44,18 +47,18 @@ ServiceCheck CheckServiceAccess(Service service, ServiceAction action, unsigned 
   return check;
 }
 
-std::string NoRightsLine(Service service) { return Line(text::kNoRights + std::string(ServiceName(service))); }
+std::string NoRightsLine(Service service) { return MessageLine(text::kNoRights + std::string(ServiceName(service))); }
 
 InstallCommand InstallCommandFor(Service service, std::string_view programDirectory) {
-  const std::string home(programDirectory);
-  if (service == Service::Apache2) return {home + "\\Apache2\\bin\\httpd.exe", "-k install -n \"Apache2\""};
-  return {home + "\\MySQL\\bin\\mysqld-nt.exe", "--install MySQL --defaults-file=\"" + home + "\\MySQL\\my.ini\""};
+  const std::string program = OwnServerProgram(service, programDirectory);
+  if (service == Service::Apache2) return {program, "-k install -n \"Apache2\""};
+  return {program, "--install MySQL --defaults-file=\"" + std::string(programDirectory) + "\\MySQL\\my.ini\""};
 }
 
 std::string InstallResultLine(Service service, const ProgramRun& run, std::string_view program) {
   const std::string name(ServiceName(service));
-  if (Installed(run)) return Line(text::kInstalled + name);
-  return Line(text::kInstallFailedBefore + name + text::kFailedColon + FailureReason(run, program));
+  if (Installed(run)) return MessageLine(text::kInstalled + name);
+  return MessageLine(text::kInstallFailedBefore + name + text::kFailedColon + FailureReason(run, program));
 }
 
 std::string FailureReason(const ProgramRun& run, std::string_view program) {
@@ -78,7 +81,7 @@ std::string ShapeReason(std::string_view output, unsigned long exitCode) {
 std::optional<std::string> NetFailedLine(Service service, ServiceAction half, const ProgramRun& run) {
   if (run.outcome == ProgramRun::Outcome::Exited && run.exitCode == 0) return std::nullopt;
   const char* failed = half == ServiceAction::Stop ? text::kStopFailed : text::kStartFailed;
-  return Line(std::string(ServerName(service)) + failed + ShapeReason(run.output, run.exitCode));
+  return MessageLine(std::string(ServerName(service)) + failed + ShapeReason(run.output, run.exitCode));
 }
 
 bool NetReachedGoal(ServiceAction half, ServiceState state) {
@@ -94,7 +97,7 @@ std::optional<std::string> UnrunnableText(std::string_view image, unsigned long 
 
 std::optional<std::string> UnrunnableLine(std::string_view image, const ProgramRun& run) {
   if (run.outcome != ProgramRun::Outcome::Exited) return std::nullopt;
-  if (auto reason = UnrunnableText(image, run.exitCode)) return Line(*reason);
+  if (auto reason = UnrunnableText(image, run.exitCode)) return MessageLine(*reason);
   return std::nullopt;
 }
 
@@ -103,9 +106,12 @@ std::string_view ImageName(std::string_view programPath) {
 }
 
 std::string VersionCommandLine(Service service, std::string_view programDirectory) {
-  const std::string home(programDirectory);
-  if (service == Service::Apache2) return "\"" + home + "\\Apache2\\bin\\httpd.exe\" -v";
-  return "\"" + home + "\\MySQL\\bin\\mysqld-nt.exe\" --version";
+  const char* ask = service == Service::Apache2 ? " -v" : " --version";
+  return "\"" + OwnServerProgram(service, programDirectory) + "\"" + ask;
+}
+
+ProfileKey PortProfileKey(Service service) {
+  return service == Service::Apache2 ? ProfileKey{"Apache", "Listen"} : ProfileKey{"MySQL", "port"};
 }
 
 std::optional<unsigned> PortToCheck(Service service, std::string_view profileValue) {
@@ -122,16 +128,16 @@ std::optional<std::string> PortTakenLine(unsigned port, const std::vector<Listen
                                          const std::function<std::optional<std::string>(unsigned long)>& imageOf,
                                          bool saidTaken) {
   const std::string head = text::kPort + std::to_string(port);
-  if (HeldByHttpService(port, listeners)) return Line(head + text::kTakenByHttpService);
+  if (HeldByHttpService(port, listeners)) return MessageLine(head + text::kTakenByHttpService);
   std::optional<std::string> line;
-  if (saidTaken) line = Line(head + text::kTakenByOther);
+  if (saidTaken) line = MessageLine(head + text::kTakenByOther);
   for (const Listener& listener : listeners) {
     if (listener.port != port) continue;
     if (auto image = listener.processId ? imageOf(listener.processId) : std::nullopt) {
-      return Line(head + text::kTakenBy + *image + text::kTakenPid + std::to_string(listener.processId) +
-                  text::kTakenPidAfter);
+      return MessageLine(head + text::kTakenBy + *image + text::kTakenPid + std::to_string(listener.processId) +
+                         text::kTakenPidAfter);
     }
-    line = Line(head + text::kTakenByOther);
+    line = MessageLine(head + text::kTakenByOther);
   }
   return line;
 }
@@ -146,22 +152,18 @@ bool HeldByHttpService(unsigned port, const std::vector<Listener>& listeners) {
 bool UsesHttpService(std::string_view serviceName) {
   // IIS, Web Deploy, BranchCache, IIS remote management and Reporting Services
   // (a named instance of the last is "ReportServer$<instance>").
-  static constexpr std::string_view kUsers[] = {"W3SVC",         "WAS",    "MsDepSvc", "PeerDistSvc",
-                                                "ReportServer",  "WMSVC",  "SQLServerReportingServices",
+  static constexpr std::string_view kUsers[] = {"W3SVC",
+                                                "WAS",
+                                                "MsDepSvc",
+                                                "PeerDistSvc",
+                                                "ReportServer",
+                                                "WMSVC",
+                                                "SQLServerReportingServices",
                                                 "PowerBIReportServer"};
-  const auto same = [](std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-      if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
-        return false;
-      }
-    }
-    return true;
-  };
   for (std::string_view user : kUsers) {
-    if (same(serviceName, user)) return true;
+    if (EqualsNoCase(serviceName, user)) return true;
   }
-  return same(serviceName.substr(0, 13), "ReportServer$") && serviceName.size() > 13;
+  return StartsWithNoCase(serviceName, "ReportServer$") && serviceName.size() > 13;
 }
 
 std::optional<std::string> HttpServiceUsersLine(const std::vector<RunningService>& running) {
@@ -172,11 +174,11 @@ std::optional<std::string> HttpServiceUsersLine(const std::vector<RunningService
     names += service.displayName + "（" + service.name + "）";
   }
   if (names.empty()) return std::nullopt;
-  return Line(text::kHttpServiceUsers + names);
+  return MessageLine(text::kHttpServiceUsers + names);
 }
 
 std::string ConfigTestCommandLine(std::string_view programDirectory) {
-  return "\"" + std::string(programDirectory) + "\\Apache2\\bin\\httpd.exe\" -t";
+  return "\"" + OwnServerProgram(Service::Apache2, programDirectory) + "\" -t";
 }
 
 ConfigVerdict JudgeConfigTest(const ProgramRun& run) {
@@ -184,7 +186,7 @@ ConfigVerdict JudgeConfigTest(const ProgramRun& run) {
   if (auto never = UnrunnableLine("httpd.exe", run)) return {false, *never, {}};
   const std::vector<std::string_view> lines = NonEmptyLines(run.output);
   const std::string first = lines.empty() ? ShapeReason("", run.exitCode) : std::string(lines.front());
-  return {false, Line(text::kConfigBroken + first),
+  return {false, MessageLine(text::kConfigBroken + first),
           std::string(text::kConfigBrokenMessage) + "\r\n\r\n" + std::string(TrimBlanks(run.output))};
 }
 

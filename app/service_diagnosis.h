@@ -15,7 +15,12 @@
 
 namespace tellurix {
 
-std::string_view ServerName(Service service);   // "Apache", "MySQL"
+std::string_view ServerName(Service service);  // "Apache", "MySQL"
+// A line of the message list: the text and the end every line has ("...    ").
+std::string MessageLine(std::string_view text);
+// The stack's own server program, `<ProgramDirectory>\Apache2\bin\httpd.exe` or
+// `<ProgramDirectory>\MySQL\bin\mysqld-nt.exe`.
+std::string OwnServerProgram(Service service, std::string_view programDirectory);
 
 // What opening the service through the service manager (with the access the
 // command needs) says about running `net`.
@@ -69,9 +74,13 @@ std::string_view ImageName(std::string_view programPath);  // the file name of a
 std::string VersionCommandLine(Service service, std::string_view programDirectory);
 inline constexpr unsigned kVersionTimeLimitMs = 10000;
 
-// The port a server listens on, from its profile value ([Apache] Listen,
-// [MySQL] port): the default (80, 3306) when empty; none when the value is not
-// a plain number.
+// Where the profile keeps a server's port: [Apache] Listen, [MySQL] port.
+struct ProfileKey {
+  std::string_view section, key;
+};
+ProfileKey PortProfileKey(Service service);
+// The port a server listens on, from its profile value: the default (80, 3306)
+// when empty; none when the value is not a plain number.
 std::optional<unsigned> PortToCheck(Service service, std::string_view profileValue);
 
 struct Listener {

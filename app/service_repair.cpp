@@ -1,43 +1,24 @@
 #include "app/service_repair.h"
 
+#include <algorithm>
+
 #include "core/text_lines.h"
 #include "dialogs/settings_form.h"
 #include "resources/texts.h"
 
 namespace tellurix {
 
-namespace {
-
-std::string Line(std::string_view text) { return std::string(text) + text::kLineEnd; }
-
-char Folded(char c) {
-  if (c >= 'A' && c <= 'Z') return static_cast<char>(c - 'A' + 'a');
-  return c == '/' ? '\\' : c;
-}
-
-// Where `needle` first occurs in `text`, letters compared without case.
-size_t FindNoCase(std::string_view text, std::string_view needle) {
-  for (size_t at = 0; at + needle.size() <= text.size(); ++at) {
-    size_t i = 0;
-    while (i < needle.size() && Folded(text[at + i]) == Folded(needle[i])) ++i;
-    if (i == needle.size()) return at;
-  }
-  return std::string_view::npos;
-}
-
-}  // namespace
-
 std::string DisabledQuestion(Service service) { return FillIn(text::kDisabledQuestion, {ServiceName(service)}); }
 
-std::string DisabledLine(Service service) { return Line(FillIn(text::kDisabled, {ServiceName(service)})); }
+std::string DisabledLine(Service service) { return MessageLine(FillIn(text::kDisabled, {ServiceName(service)})); }
 
 std::string ServiceChangeLine(Service service, const ProgramRun& run, std::string_view program) {
-  if (Changed(run)) return Line(FillIn(text::kMadeManual, {ServiceName(service)}));
+  if (Changed(run)) return MessageLine(FillIn(text::kMadeManual, {ServiceName(service)}));
   return ChangeFailedLine(service, run, program);
 }
 
 std::string ChangeFailedLine(Service service, const ProgramRun& run, std::string_view program) {
-  return Line(FillIn(text::kChangeFailed, {ServiceName(service), FailureReason(run, program)}));
+  return MessageLine(FillIn(text::kChangeFailed, {ServiceName(service), FailureReason(run, program)}));
 }
 
 std::string ProgramOfCommandLine(std::string_view commandLine) {
@@ -58,12 +39,10 @@ std::string ProgramOfCommandLine(std::string_view commandLine) {
   return std::string(commandLine.substr(0, commandLine.find_first_of(" \t")));
 }
 
-std::string OwnServerProgram(Service service, std::string_view programDirectory) {
-  return std::string(programDirectory) +
-         (service == Service::Apache2 ? "\\Apache2\\bin\\httpd.exe" : "\\MySQL\\bin\\mysqld-nt.exe");
+bool SamePath(std::string_view a, std::string_view b) {
+  const auto folded = [](char c) { return c == '/' ? '\\' : FoldAscii(c); };
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [&](char x, char y) { return folded(x) == folded(y); });
 }
-
-bool SamePath(std::string_view a, std::string_view b) { return a.size() == b.size() && FindNoCase(a, b) == 0; }
 
 std::optional<ForeignService> CheckServiceProgram(Service service, std::string_view commandLine,
                                                   std::string_view programDirectory,
@@ -72,7 +51,7 @@ std::optional<ForeignService> CheckServiceProgram(Service service, std::string_v
   const std::string own = OwnServerProgram(service, programDirectory);
   if (program.empty() || SamePath(program, own) || SamePath(longName(program), longName(own))) return std::nullopt;
   const std::string_view name = ServiceName(service);
-  return ForeignService{program, Line(FillIn(text::kForeignProgram, {name, program})),
+  return ForeignService{program, MessageLine(FillIn(text::kForeignProgram, {name, program})),
                         FillIn(text::kForeignQuestion, {name, ServerName(service)})};
 }
 
@@ -101,7 +80,7 @@ std::optional<unsigned> FreePort(Service service, const std::vector<Listener>& l
   return std::nullopt;
 }
 
-std::string NoFreePortLine(Service service) { return Line(FillIn(text::kNoFreePort, {ServerName(service)})); }
+std::string NoFreePortLine(Service service) { return MessageLine(FillIn(text::kNoFreePort, {ServerName(service)})); }
 
 std::string PortMoveQuestion(Service service, unsigned port, unsigned newPort) {
   return FillIn(text::kPortMoveQuestion, {std::to_string(port), ServerName(service), std::to_string(newPort)});
@@ -110,7 +89,7 @@ std::string PortMoveQuestion(Service service, unsigned port, unsigned newPort) {
 PortMove PortMoveWrites(Service service, std::string_view programDirectory, unsigned newPort) {
   // The settings dialog's own description of where a port goes.
   const SettingsForm& form = service == Service::Apache2 ? ApacheSettingsForm() : MySQLSettingsForm();
-  const std::string_view key = service == Service::Apache2 ? "Listen" : "port";
+  const std::string_view key = PortProfileKey(service).key;
   FieldTexts loaded(form.fields.size()), moved(form.fields.size());
   for (size_t i = 0; i < form.fields.size(); ++i) {
     if (form.fields[i].profileKey == key) moved[i] = std::to_string(newPort);
@@ -119,9 +98,10 @@ PortMove PortMoveWrites(Service service, std::string_view programDirectory, unsi
 }
 
 std::vector<std::string> PortMovedLines(Service service, unsigned oldPort, unsigned newPort, std::string_view vhosts) {
-  std::vector<std::string> lines = {Line(FillIn(text::kPortMoved, {ServerName(service), std::to_string(newPort)}))};
+  std::vector<std::string> lines = {
+      MessageLine(FillIn(text::kPortMoved, {ServerName(service), std::to_string(newPort)}))};
   if (service == Service::MySQL) {
-    lines.push_back(Line(FillIn(text::kMySQLClientsPort, {std::to_string(newPort)})));
+    lines.push_back(MessageLine(FillIn(text::kMySQLClientsPort, {std::to_string(newPort)})));
     return lines;
   }
   const std::string old = ":" + std::to_string(oldPort);
@@ -131,7 +111,7 @@ std::vector<std::string> PortMovedLines(Service service, unsigned oldPort, unsig
     for (size_t at = words.find(old); at != std::string_view::npos; at = words.find(old, at + 1)) {
       const size_t end = at + old.size();
       if (end < words.size() && words[end] >= '0' && words[end] <= '9') continue;
-      lines.push_back(Line(FillIn(text::kVhostsStillOnPort, {std::to_string(oldPort)})));
+      lines.push_back(MessageLine(FillIn(text::kVhostsStillOnPort, {std::to_string(oldPort)})));
       return lines;
     }
   }

@@ -27,8 +27,6 @@ inline bool Changed(const ProgramRun& run) { return Installed(run); }
 // The program of a service's command line: the quoted path, or an unquoted one
 // up to its ".exe" (or its first space), without the arguments.
 std::string ProgramOfCommandLine(std::string_view commandLine);
-// The stack's own server program.
-std::string OwnServerProgram(Service service, std::string_view programDirectory);
 // Paths compared as Windows does: letters of the Latin alphabet without case, "/" as "\".
 bool SamePath(std::string_view a, std::string_view b);
 

@@ -21,8 +21,8 @@ constexpr UINT kNetPollMs = 200;
 constexpr UINT_PTR kRestartTimerBase = 0x10000;
 
 std::string ProfilePortValue(Service service) {
-  const bool apache = service == Service::Apache2;
-  return GetIniValue(apache ? "Apache" : "MySQL", apache ? "Listen" : "port", "", "Tellurix.ini");
+  const ProfileKey where = PortProfileKey(service);
+  return GetIniValue(where.section, where.key, "", "Tellurix.ini");
 }
 
 }  // namespace
@@ -243,7 +243,7 @@ void ServiceRunner::ExplainFailedStart(Service service, const LogMark& log, std:
   // Nothing said why: perhaps the server cannot run at all.
   const std::string versionCheck = VersionCommandLine(service, home);
   if (const std::optional<ProgramRun> run = RunCaptured(versionCheck, kVersionTimeLimitMs, nullptr)) {
-    if (auto line = UnrunnableLine(service == Service::Apache2 ? "httpd.exe" : "mysqld-nt.exe", *run)) {
+    if (auto line = UnrunnableLine(ImageName(OwnServerProgram(service, home)), *run)) {
       host_.Report(*line);
     }
   }

@@ -7,25 +7,45 @@
 
 #include "app/service_repair.h"
 
+#include "ui/win32_handles.h"
 #include "ui/win32_text.h"
 
 namespace tellurix {
 
-unsigned long OpenServiceError(Service service, DWORD access) {
-  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-  if (!manager) return GetLastError();
-  SC_HANDLE opened = OpenServiceW(manager, Widen(ServiceName(service)).c_str(), access);
-  const unsigned long error = opened ? 0 : GetLastError();
-  if (opened) CloseServiceHandle(opened);
-  CloseServiceHandle(manager);
-  return error;
+namespace {
+
+// One of the stack's services opened with `access`; `error` is the system's
+// code when it could not be. The service closes before its manager.
+struct OpenedService {
+  UniqueServiceHandle manager, service;
+  unsigned long error = 0;
+};
+
+OpenedService Open(Service service, DWORD access) {
+  OpenedService opened;
+  opened.manager.reset(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  if (opened.manager)
+    opened.service.reset(OpenServiceW(opened.manager.get(), Widen(ServiceName(service)).c_str(), access));
+  if (!opened.service) opened.error = GetLastError();
+  return opened;
 }
+
+// The listening rows of one of the system's TCP tables (IPv4 or IPv6).
+template <typename Table>
+void AddListeners(const unsigned char* bytes, std::vector<Listener>& listeners) {
+  const auto* rows = reinterpret_cast<const Table*>(bytes);
+  for (DWORD i = 0; i < rows->dwNumEntries; ++i) {
+    const DWORD port = rows->table[i].dwLocalPort;  // network byte order in the low word
+    listeners.push_back({static_cast<unsigned>((port & 0xFF) << 8 | (port >> 8 & 0xFF)), rows->table[i].dwOwningPid});
+  }
+}
+
+}  // namespace
+
+unsigned long OpenServiceError(Service service, DWORD access) { return Open(service, access).error; }
 
 std::vector<Listener> TcpListeners() {
   std::vector<Listener> listeners;
-  auto port = [](DWORD networkOrder) {
-    return static_cast<unsigned>((networkOrder & 0xFF) << 8 | (networkOrder >> 8 & 0xFF));
-  };
   for (ULONG family : {AF_INET, AF_INET6}) {
     DWORD size = 0;
     GetExtendedTcpTable(nullptr, &size, FALSE, family, TCP_TABLE_OWNER_PID_LISTENER, 0);
@@ -35,34 +55,20 @@ std::vector<Listener> TcpListeners() {
       continue;
     }
     if (family == AF_INET) {
-      const auto* rows = reinterpret_cast<const MIB_TCPTABLE_OWNER_PID*>(table.data());
-      for (DWORD i = 0; i < rows->dwNumEntries; ++i) {
-        listeners.push_back({port(rows->table[i].dwLocalPort), rows->table[i].dwOwningPid});
-      }
+      AddListeners<MIB_TCPTABLE_OWNER_PID>(table.data(), listeners);
     } else {
-      const auto* rows = reinterpret_cast<const MIB_TCP6TABLE_OWNER_PID*>(table.data());
-      for (DWORD i = 0; i < rows->dwNumEntries; ++i) {
-        listeners.push_back({port(rows->table[i].dwLocalPort), rows->table[i].dwOwningPid});
-      }
+      AddListeners<MIB_TCP6TABLE_OWNER_PID>(table.data(), listeners);
     }
   }
   return listeners;
 }
 
 ServiceState StateOf(Service service) {
-  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-  if (!manager) return ServiceState::Unknown;
-  SC_HANDLE opened = OpenServiceW(manager, Widen(ServiceName(service)).c_str(), SERVICE_QUERY_STATUS);
+  const OpenedService opened = Open(service, SERVICE_QUERY_STATUS);
   SERVICE_STATUS status{};
-  ServiceState state = ServiceState::Unknown;
-  if (opened && QueryServiceStatus(opened, &status)) {
-    state = status.dwCurrentState == SERVICE_RUNNING   ? ServiceState::Running
-            : status.dwCurrentState == SERVICE_STOPPED ? ServiceState::Stopped
-                                                       : ServiceState::Pending;
-  }
-  if (opened) CloseServiceHandle(opened);
-  CloseServiceHandle(manager);
-  return state;
+  if (!opened.service || !QueryServiceStatus(opened.service.get(), &status)) return ServiceState::Unknown;
+  if (status.dwCurrentState == SERVICE_RUNNING) return ServiceState::Running;
+  return status.dwCurrentState == SERVICE_STOPPED ? ServiceState::Stopped : ServiceState::Pending;
 }
 
 std::vector<RunningService> RunningServices() {
@@ -86,22 +92,17 @@ std::vector<RunningService> RunningServices() {
 }
 
 std::optional<ServiceSetup> RegistrationOf(Service service) {
-  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-  if (!manager) return std::nullopt;
-  SC_HANDLE opened = OpenServiceW(manager, Widen(ServiceName(service)).c_str(), SERVICE_QUERY_CONFIG);
-  std::optional<ServiceSetup> registration;
+  const OpenedService opened = Open(service, SERVICE_QUERY_CONFIG);
   DWORD size = 0;
-  if (opened && !QueryServiceConfigW(opened, nullptr, 0, &size) && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
-    std::vector<BYTE> buffer(size);
-    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
-    if (QueryServiceConfigW(opened, config, size, &size)) {
-      registration = ServiceSetup{config->dwStartType == SERVICE_DISABLED,
-                                  config->lpBinaryPathName ? Narrow(config->lpBinaryPathName) : ""};
-    }
+  if (!opened.service || QueryServiceConfigW(opened.service.get(), nullptr, 0, &size) ||
+      GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+    return std::nullopt;
   }
-  if (opened) CloseServiceHandle(opened);
-  CloseServiceHandle(manager);
-  return registration;
+  std::vector<BYTE> buffer(size);
+  auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+  if (!QueryServiceConfigW(opened.service.get(), config, size, &size)) return std::nullopt;
+  return ServiceSetup{config->dwStartType == SERVICE_DISABLED,
+                      config->lpBinaryPathName ? Narrow(config->lpBinaryPathName) : ""};
 }
 
 std::string LongPathOf(const std::string& path) {
@@ -133,14 +134,10 @@ bool CanBind(unsigned port) {
 }
 
 int SetServiceManual(Service service) {
-  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-  SC_HANDLE opened =
-      manager ? OpenServiceW(manager, Widen(ServiceName(service)).c_str(), SERVICE_CHANGE_CONFIG) : nullptr;
-  const bool changed =
-      opened && ChangeServiceConfigW(opened, SERVICE_NO_CHANGE, SERVICE_DEMAND_START, SERVICE_NO_CHANGE, nullptr,
-                                     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-  if (opened) CloseServiceHandle(opened);
-  if (manager) CloseServiceHandle(manager);
+  const OpenedService opened = Open(service, SERVICE_CHANGE_CONFIG);
+  const bool changed = opened.service && ChangeServiceConfigW(opened.service.get(), SERVICE_NO_CHANGE,
+                                                              SERVICE_DEMAND_START, SERVICE_NO_CHANGE, nullptr, nullptr,
+                                                              nullptr, nullptr, nullptr, nullptr, nullptr);
   return changed ? kToolDone : kToolFailed;
 }
 

@@ -19,8 +19,6 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
-char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // Names compare without regard to ASCII letter case. In a double-byte code page
 // such as 936 the second byte of a two-byte character may look like an ASCII
 // letter, so the byte after a lead byte is compared exactly. In UTF-8 no byte of
@@ -66,13 +64,6 @@ Parsed Parse(std::string_view line) {
   return parsed;
 }
 
-std::string_view Unquote(std::string_view value) {
-  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
-    return value.substr(1, value.size() - 2);
-  }
-  return value;
-}
-
 // Where a key stands in a file, or where it would go.
 struct Place {
   std::vector<TextLine> lines;
@@ -110,7 +101,7 @@ namespace ini {
 std::optional<std::string> Lookup(std::string_view file, std::string_view section, std::string_view key) {
   const Place place = Locate(WithoutBom(file), section, key, StartsWithUtf8Bom(file));
   if (!place.key) return std::nullopt;
-  return std::string(Unquote(Parse(place.lines[*place.key].text).value));
+  return std::string(Unquoted(Parse(place.lines[*place.key].text).value));
 }
 
 std::string Assign(std::string_view file, std::string_view section, std::string_view key, std::string_view value) {

@@ -74,11 +74,34 @@ std::string_view TrimBlanks(std::string_view text) {
   return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
+std::string_view Unquoted(std::string_view value) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+    return value.substr(1, value.size() - 2);
+  }
+  return value;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) { return a.size() == b.size() && StartsWithNoCase(a, b); }
+
+bool StartsWithNoCase(std::string_view text, std::string_view head) {
+  if (text.size() < head.size()) return false;
+  for (size_t i = 0; i < head.size(); ++i) {
+    if (FoldAscii(text[i]) != FoldAscii(head[i])) return false;
+  }
+  return true;
+}
+
+size_t FindNoCase(std::string_view text, std::string_view needle) {
+  for (size_t at = 0; at + needle.size() <= text.size(); ++at) {
+    if (StartsWithNoCase(text.substr(at), needle)) return at;
+  }
+  return std::string_view::npos;
+}
+
 std::string FillIn(std::string_view pattern, std::initializer_list<std::string_view> values) {
   std::string filled;
   auto value = values.begin();
-  for (size_t at = pattern.find("{}"); at != std::string_view::npos && value != values.end();
-       at = pattern.find("{}")) {
+  for (size_t at = pattern.find("{}"); at != std::string_view::npos && value != values.end(); at = pattern.find("{}")) {
     filled.append(pattern.substr(0, at)).append(*value++);
     pattern.remove_prefix(at + 2);
   }

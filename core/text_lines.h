@@ -10,8 +10,8 @@
 namespace tellurix {
 
 struct TextLine {
-  std::string_view text;   // without the line break
-  std::string_view brk;    // "\r\n", "\n", "\r" or empty
+  std::string_view text;  // without the line break
+  std::string_view brk;   // "\r\n", "\n", "\r" or empty
 };
 
 std::vector<TextLine> SplitLines(std::string_view bytes);
@@ -22,6 +22,16 @@ std::string_view PreferredBreak(std::string_view bytes);
 
 // The text without the spaces, tabs and line breaks around it.
 std::string_view TrimBlanks(std::string_view text);
+// The value without one pair of matching quotes ("..." or '...') around it.
+std::string_view Unquoted(std::string_view value);
+
+// ASCII letters compared without case; every other byte exactly, so the bytes of
+// a UTF-8 character are never folded.
+inline char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+bool EqualsNoCase(std::string_view a, std::string_view b);
+bool StartsWithNoCase(std::string_view text, std::string_view head);
+// Where `needle` first occurs in `text`; npos when it does not.
+size_t FindNoCase(std::string_view text, std::string_view needle);
 
 // The UTF-8 byte-order mark, if the bytes start with it.
 inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";

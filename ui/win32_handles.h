@@ -62,11 +62,18 @@ struct BitmapTraits {
   static void Close(Handle h) { DeleteObject(h); }
 };
 
+struct ServiceTraits {  // the service manager and the services it opens
+  using Handle = SC_HANDLE;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { CloseServiceHandle(h); }
+};
+
 using UniqueKernelHandle = UniqueHandle<KernelTraits>;
 using UniqueFont = UniqueHandle<FontTraits>;
 using UniqueMenu = UniqueHandle<MenuTraits>;
 using UniqueIcon = UniqueHandle<IconTraits>;
 using UniqueBitmap = UniqueHandle<BitmapTraits>;
+using UniqueServiceHandle = UniqueHandle<ServiceTraits>;
 
 // Owns one reference to a COM interface; moving hands the reference on.
 template <typename Interface>
