@@ -134,6 +134,8 @@ void MainWindow::OnCreate() {
   fileMenu_.reset(BuildMenu(FileMenu()));
   filezMenu_.reset(BuildMenu(FilezMenu()));
   taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+  // Run as administrator, the panel must still hear a non-elevated Explorer restart.
+  AllowShellMessage(hwnd_, taskbarCreated_);
 }
 
 void MainWindow::OnLoad() {
@@ -205,16 +207,26 @@ void MainWindow::ShowWholeLine() {
 
 void MainWindow::Report(std::string_view line) {
   AppendLine(line);
-  // A user who works from the tray sees it too.
-  if (!IsWindowVisible(hwnd_)) {
-    const std::string_view shown = line.substr(0, line.rfind(text::kLineEnd));
-    tray_.Balloon(Widen(text::kAppTitle).c_str(), Widen(shown).c_str());
-  }
+  // A user who works from the tray sees it too: the lines of one event in one
+  // balloon, since Windows shows balloons as notifications one after another.
+  if (IsWindowVisible(hwnd_)) return;
+  balloonLines_.emplace_back(line);
+  if (eventDepth_ == 0) ShowBalloon();
 }
 
-bool MainWindow::Ask(std::string_view question) {
-  return MessageBoxW(hwnd_, Widen(question).c_str(), Widen(text::kAppTitle).c_str(), MB_OKCANCEL) == IDOK;
+void MainWindow::BeginEvent() { ++eventDepth_; }
+
+void MainWindow::EndEvent() {
+  if (--eventDepth_ == 0) ShowBalloon();
 }
+
+void MainWindow::ShowBalloon() {
+  if (balloonLines_.empty()) return;
+  tray_.Balloon(Widen(text::kAppTitle).c_str(), Widen(BalloonText(balloonLines_)).c_str());
+  balloonLines_.clear();
+}
+
+bool MainWindow::Ask(std::string_view question) { return AskOkCancel(hwnd_, question); }
 
 void MainWindow::Tell(std::string_view message) { ShowMessage(hwnd_, message); }
 
@@ -224,7 +236,7 @@ bool MainWindow::RestartElevated() {
   if (lock_) lock_->Release();
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
-  if (StartElevated(Narrow(self))) {
+  if (StartElevated(hwnd_, Narrow(self))) {
     Quit();
     return true;
   }
@@ -301,7 +313,7 @@ void MainWindow::PopUp(HMENU menu) {
 void MainWindow::OnTaskbarCreated() {
   // Explorer (re)started: the icon must be added anew, and tried again until
   // the new shell takes it.
-  if (tray_.Readd()) {
+  if (tray_.Add()) {
     KillTimer(hwnd_, kTrayRetryTimer);
   } else {
     SetTimer(hwnd_, kTrayRetryTimer, TrayRetry::kIntervalMs, nullptr);
@@ -309,8 +321,10 @@ void MainWindow::OnTaskbarCreated() {
 }
 
 void MainWindow::OnTrayRetry() {
+  // The first attempt that the shell takes ends the retries.
   if (tray_.Add()) {
     KillTimer(hwnd_, kTrayRetryTimer);
+    trayRetry_ = TrayRetry();
     return;
   }
   if (trayRetry_.Failed()) ShowMe();

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/commands.h"
 #include "app/instance_lock.h"
@@ -57,10 +58,13 @@ class MainWindow : public ServiceRunner::Host {
   void Apply(Server server, const StatusUpdate& update);
   void AppendLine(std::string_view message);
   void ShowWholeLine();
+  void ShowBalloon();  // the lines gathered for it, if any
 
   // What the service runner asks of the window.
   void Log(std::string_view line) override { AppendLine(line); }
   void Report(std::string_view line) override;
+  void BeginEvent() override;
+  void EndEvent() override;
   bool Ask(std::string_view question) override;
   void Tell(std::string_view message) override;
   bool RestartElevated() override;
@@ -76,6 +80,8 @@ class MainWindow : public ServiceRunner::Host {
   StatusDisplay status_;
   bool dialogOpen_ = false;
   int widestLine_ = 0;  // of the message list, in pixels
+  int eventDepth_ = 0;
+  std::vector<std::string> balloonLines_;  // reported while hidden, for the event's balloon
 
   // Reported state of each server, as the display last showed it.
   bool apacheRunning_ = false;

@@ -150,6 +150,11 @@ std::string MySQLDataFolder(std::string_view programDirectory) {
   return std::string(programDirectory) + "\\MySQL\\data";
 }
 
+std::string MySQLDefaultErrorLog(std::string_view programDirectory, std::string_view hostName) {
+  const std::string_view name = hostName.substr(0, hostName.find('.'));
+  return MySQLDataFolder(programDirectory) + "\\" + (name.empty() ? std::string("mysql") : std::string(name)) + ".err";
+}
+
 std::optional<std::string> MySQLConfiguredErrorLog(std::string_view programDirectory, std::string_view logError) {
   const std::string_view name = Unquoted(TrimBlanks(logError));
   if (name.empty()) return std::nullopt;

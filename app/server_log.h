@@ -19,6 +19,10 @@ std::optional<std::string> ApacheErrorLog(std::string_view programDirectory, std
 
 // MySQL's data folder, where its error log is by default.
 std::string MySQLDataFolder(std::string_view programDirectory);
+// MySQL's error log when my.ini names none: in the data folder, named after the
+// host name the server gets from gethostname (the DNS host name as written)
+// up to its first ".", with ".err"; "mysql.err" when there is no host name.
+std::string MySQLDefaultErrorLog(std::string_view programDirectory, std::string_view hostName);
 // MySQL's error log as my.ini names it (`log-error` of [mysqld], relative to the
 // data folder); none when my.ini leaves it to the server.
 std::optional<std::string> MySQLConfiguredErrorLog(std::string_view programDirectory, std::string_view logError);

@@ -53,12 +53,13 @@ std::string ErrorLogOf(Service service) {
       if (auto path = MySQLConfiguredErrorLog(home, **value)) return *path;
     }
   }
-  wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
-  DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
-  const std::string data = MySQLDataFolder(home);
-  const std::string named = GetComputerNameW(computer, &length) ? data + "\\" + Narrow(computer) + ".err" : "";
-  if (!named.empty() && LogSize(named)) return named;
-  const std::string newest = NewestErrFile(data);
+  // The host name as the server reads it, not the upper-case NetBIOS name.
+  wchar_t host[256] = {};
+  DWORD length = 256;
+  const std::string named = MySQLDefaultErrorLog(
+      home, GetComputerNameExW(ComputerNameDnsHostname, host, &length) ? Narrow(host) : std::string());
+  if (LogSize(named)) return named;
+  const std::string newest = NewestErrFile(MySQLDataFolder(home));
   return newest.empty() ? named : newest;
 }
 

@@ -47,6 +47,10 @@ ServiceCheck CheckServiceAccess(Service service, ServiceAction action, unsigned 
   return check;
 }
 
+std::string NotElevatedLine(Service service) {
+  return MessageLine(FillIn(text::kNotElevated, {ServiceName(service)}));
+}
+
 std::string NoRightsLine(Service service) { return MessageLine(text::kNoRights + std::string(ServiceName(service))); }
 
 InstallCommand InstallCommandFor(Service service, std::string_view programDirectory) {
@@ -58,12 +62,14 @@ InstallCommand InstallCommandFor(Service service, std::string_view programDirect
 std::string InstallResultLine(Service service, const ProgramRun& run, std::string_view program) {
   const std::string name(ServiceName(service));
   if (Installed(run)) return MessageLine(text::kInstalled + name);
+  if (run.outcome == ProgramRun::Outcome::Declined) return NotElevatedLine(service);
   return MessageLine(text::kInstallFailedBefore + name + text::kFailedColon + FailureReason(run, program));
 }
 
 std::string FailureReason(const ProgramRun& run, std::string_view program) {
   switch (run.outcome) {
-    case ProgramRun::Outcome::CannotStart: return text::kCannotStart + std::string(program);
+    case ProgramRun::Outcome::CannotStart:
+    case ProgramRun::Outcome::Declined: return text::kCannotStart + std::string(program);
     case ProgramRun::Outcome::TimedOut: return text::kInstallTimedOut;
     case ProgramRun::Outcome::Exited: break;
   }

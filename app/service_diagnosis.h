@@ -35,13 +35,17 @@ struct ServiceCheck {
 ServiceCheck CheckServiceAccess(Service service, ServiceAction action, unsigned long openError);
 
 std::string NoRightsLine(Service service);
+// The administrator prompt of an install or a service change was answered No:
+// "没有得到管理员权限，服务…没有改动".
+std::string NotElevatedLine(Service service);
 
 // The stack's own installer of the service, run elevated.
 struct InstallCommand {
   std::string program, parameters;
 };
 InstallCommand InstallCommandFor(Service service, std::string_view programDirectory);
-// The line after the installer ran: "已安装服务…" for exit code 0, else why not.
+// The line after the installer ran: "已安装服务…" for exit code 0, the declined
+// prompt's line, else why not.
 std::string InstallResultLine(Service service, const ProgramRun& run, std::string_view program);
 // Why a program run elevated did not do its work: it could not start, did not
 // end in time, or never ran, or its output or exit code.

@@ -18,6 +18,7 @@ std::string ServiceChangeLine(Service service, const ProgramRun& run, std::strin
 }
 
 std::string ChangeFailedLine(Service service, const ProgramRun& run, std::string_view program) {
+  if (run.outcome == ProgramRun::Outcome::Declined) return NotElevatedLine(service);
   return MessageLine(FillIn(text::kChangeFailed, {ServiceName(service), FailureReason(run, program)}));
 }
 

@@ -20,6 +20,19 @@ constexpr UINT_PTR kNetTimer = 3;
 constexpr UINT kNetPollMs = 200;
 constexpr UINT_PTR kRestartTimerBase = 0x10000;
 
+// One event of the runner: a command with its checks, a finished `net` with
+// its explanation, the start half of a restart. Its lines make one balloon.
+class Event {
+ public:
+  explicit Event(ServiceRunner::Host& host) : host_(host) { host_.BeginEvent(); }
+  ~Event() { host_.EndEvent(); }
+  Event(const Event&) = delete;
+  Event& operator=(const Event&) = delete;
+
+ private:
+  ServiceRunner::Host& host_;
+};
+
 std::string ProfilePortValue(Service service) {
   const ProfileKey where = PortProfileKey(service);
   return GetIniValue(where.section, where.key, "", "Tellurix.ini");
@@ -30,6 +43,7 @@ std::string ProfilePortValue(Service service) {
 void ServiceRunner::Run(ServiceCommand command) {
   const Service service = command.service;
   const ServiceAction action = command.action;
+  const Event event(host_);
   if (!MayRun(service, action)) return;
   // A broken httpd.conf would leave Apache stopped: a running one stays.
   if (action != ServiceAction::Stop && service == Service::Apache2 && !ConfigurationAccepted()) return;
@@ -71,7 +85,8 @@ bool ServiceRunner::MayRun(Service service, ServiceAction action) {
 
 bool ServiceRunner::Install(Service service) {
   const InstallCommand command = InstallCommandFor(service, ProgramDirectory());
-  const std::optional<ProgramRun> run = RunElevated(command.program, command.parameters, kInstallTimeLimitMs);
+  const std::optional<ProgramRun> run =
+      RunElevated(window_, command.program, command.parameters, kInstallTimeLimitMs);
   if (!run) return false;
   host_.Report(InstallResultLine(service, *run, command.program));
   return Installed(*run);
@@ -81,7 +96,7 @@ void ServiceRunner::StartIfReady(Service service) {
   if (StateOf(service) != ServiceState::Running) {
     if (const std::optional<ServiceSetup> registration = RegistrationOf(service)) {
       if (!StartTypeAllowsStart(service, registration->disabled)) return;
-      OfferOwnProgram(service, registration->commandLine);
+      if (!OfferOwnProgram(service, registration->commandLine)) return;
     }
     // `net start` cannot succeed while another program holds the port.
     if (const std::optional<unsigned> port = PortToCheck(service, ProfilePortValue(service))) {
@@ -103,27 +118,29 @@ bool ServiceRunner::StartTypeAllowsStart(Service service, bool disabled) {
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   const std::string program = Narrow(self);
-  const std::optional<ProgramRun> run = RunElevated(program, SetManualParameters(service), kInstallTimeLimitMs);
+  const std::optional<ProgramRun> run =
+      RunElevated(window_, program, SetManualParameters(service), kInstallTimeLimitMs);
   if (!run) return false;
   host_.Report(ServiceChangeLine(service, *run, program));
   return Changed(*run);
 }
 
-void ServiceRunner::OfferOwnProgram(Service service, const std::string& commandLine) {
+bool ServiceRunner::OfferOwnProgram(Service service, const std::string& commandLine) {
   const std::string home = ProgramDirectory();
   const std::optional<ForeignService> foreign = CheckServiceProgram(service, commandLine, home, LongPathOf);
-  if (!foreign) return;
+  if (!foreign) return true;
   host_.Report(foreign->line);
   // Declined, `net` runs the other server: the user may want just that.
-  if (!host_.Ask(foreign->question)) return;
+  if (!host_.Ask(foreign->question)) return true;
   const InstallCommand remove = UninstallCommandFor(service, home);
-  const std::optional<ProgramRun> run = RunElevated(remove.program, remove.parameters, kInstallTimeLimitMs);
-  if (!run) return;
+  const std::optional<ProgramRun> run =
+      RunElevated(window_, remove.program, remove.parameters, kInstallTimeLimitMs);
+  if (!run) return false;
   if (!Installed(*run)) {
     host_.Report(ChangeFailedLine(service, *run, remove.program));
-    return;
+    return false;
   }
-  Install(service);
+  return Install(service);
 }
 
 bool ServiceRunner::OfferPortMove(Service service, unsigned port) {
@@ -183,6 +200,7 @@ void ServiceRunner::FinishRestart(UINT_PTR timerId) {
   const auto now = Clock::now();
   if (auto service = restarts_.TakeIfDue(ticket, now)) {
     KillTimer(window_, timerId);
+    const Event event(host_);
     if (MayRun(*service, ServiceAction::Start)) StartIfReady(*service);
   } else if (auto remaining = restarts_.Remaining(ticket, now)) {
     // Timers may fire a little early; wait out the rest.
@@ -204,7 +222,10 @@ void ServiceRunner::PollNet() {
   }
   if (net_.empty()) KillTimer(window_, kNetTimer);
   // Diagnosing may wait for a program, and the loop may poll again meanwhile.
-  for (const auto& [watched, run] : ended) Diagnose(watched, run);
+  for (const auto& [watched, run] : ended) {
+    const Event event(host_);
+    Diagnose(watched, run);
+  }
 }
 
 void ServiceRunner::Diagnose(const Watched& ended, const ProgramRun& run) {
@@ -215,7 +236,10 @@ void ServiceRunner::Diagnose(const Watched& ended, const ProgramRun& run) {
 }
 
 void ServiceRunner::ExplainFailedStart(Service service, const LogMark& log, std::string_view netOutput) {
-  const std::string logText = NewLogText(log.path, log.size);
+  // The log is looked for again: a first failed start may have created it, or
+  // another file than the one the mark found.
+  const std::string logPath = ErrorLogOf(service);
+  const std::string logText = NewLogText(logPath, logPath == log.path ? log.size : std::nullopt);
   if (auto line = ErrorLogLine(service, logText)) host_.Report(*line);
   const std::optional<unsigned> profilePort = PortToCheck(service, ProfilePortValue(service));
   const unsigned port = profilePort.value_or(*PortToCheck(service, ""));

@@ -30,6 +30,9 @@ class ServiceRunner {
     virtual ~Host() = default;
     virtual void Log(std::string_view line) = 0;     // a time-stamped line
     virtual void Report(std::string_view line) = 0;  // the same, also a balloon while the window is hidden
+    // The lines reported between these make one balloon (pairs may nest).
+    virtual void BeginEvent() = 0;
+    virtual void EndEvent() = 0;
     virtual bool Ask(std::string_view question) = 0;  // OK and Cancel; true for OK
     virtual void Tell(std::string_view message) = 0;
     // Starts the panel again with administrator rights; true when this one is
@@ -49,7 +52,9 @@ class ServiceRunner {
   // user declines the fix.
   void StartIfReady(Service service);
   bool StartTypeAllowsStart(Service service, bool disabled);
-  void OfferOwnProgram(Service service, const std::string& commandLine);
+  // Offers to replace another folder's server with the stack's own; false when
+  // the command stops there (the replacement failed or was not allowed).
+  bool OfferOwnProgram(Service service, const std::string& commandLine);
   // Moves the server to a free port if the user agrees; true when it moved.
   bool OfferPortMove(Service service, unsigned port);
   bool ConfigurationAccepted();

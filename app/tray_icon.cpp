@@ -6,6 +6,29 @@
 
 namespace tellurix {
 
+namespace {
+
+BOOL SystemShellNotify(DWORD message, NOTIFYICONDATAW* data) { return Shell_NotifyIconW(message, data); }
+ShellNotifyStep shellNotify = SystemShellNotify;
+
+FARPROC SystemUser32Lookup(const char* name) { return GetProcAddress(GetModuleHandleW(L"user32.dll"), name); }
+User32Lookup user32Lookup = SystemUser32Lookup;
+
+// A function found at run time, as the type it has.
+template <typename Function>
+Function Found(const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(user32Lookup(name)));
+}
+
+// The filter's actions, as <winuser.h> of Windows 7 defines them.
+constexpr DWORD kMsgFltAllow = 1;  // MSGFLT_ALLOW, for ChangeWindowMessageFilterEx
+constexpr DWORD kMsgFltAdd = 1;    // MSGFLT_ADD, for ChangeWindowMessageFilter
+
+}  // namespace
+
+void SetShellNotifyStepForTesting(ShellNotifyStep step) { shellNotify = step ? step : SystemShellNotify; }
+void SetUser32LookupForTesting(User32Lookup lookup) { user32Lookup = lookup ? lookup : SystemUser32Lookup; }
+
 void TrayIcon::Init(HWND window, HICON icon, UINT callbackMessage, const wchar_t* tip) {
   data_ = {};
   data_.cbSize = sizeof(data_);
@@ -18,15 +41,7 @@ void TrayIcon::Init(HWND window, HICON icon, UINT callbackMessage, const wchar_t
 }
 
 bool TrayIcon::Add() {
-  present_ = Shell_NotifyIconW(NIM_ADD, &data_) != FALSE;
-  return present_;
-}
-
-bool TrayIcon::Readd() {
-  if (Add()) return true;
-  // A shell that refuses the icon because it still has it keeps showing it.
-  // (Deleting and adding again would race with the shell's own removal.)
-  present_ = Shell_NotifyIconW(NIM_MODIFY, &data_) != FALSE;
+  present_ = shellNotify(NIM_ADD, &data_) != FALSE || shellNotify(NIM_MODIFY, &data_) != FALSE;
   return present_;
 }
 
@@ -37,13 +52,23 @@ void TrayIcon::Balloon(const wchar_t* title, const wchar_t* text) {
   wcsncpy(balloon.szInfo, text, sizeof(balloon.szInfo) / sizeof(balloon.szInfo[0]) - 1);
   wcsncpy(balloon.szInfoTitle, title, sizeof(balloon.szInfoTitle) / sizeof(balloon.szInfoTitle[0]) - 1);
   balloon.dwInfoFlags = NIIF_NONE;
-  Shell_NotifyIconW(NIM_MODIFY, &balloon);
+  shellNotify(NIM_MODIFY, &balloon);
 }
 
 void TrayIcon::Delete() {
   if (!present_) return;
-  Shell_NotifyIconW(NIM_DELETE, &data_);
+  shellNotify(NIM_DELETE, &data_);
   present_ = false;
+}
+
+void AllowShellMessage(HWND window, UINT message) {
+  using FilterEx = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+  using Filter = BOOL(WINAPI*)(UINT, DWORD);
+  if (const auto filterEx = Found<FilterEx>("ChangeWindowMessageFilterEx")) {
+    filterEx(window, message, kMsgFltAllow, nullptr);
+  } else if (const auto filter = Found<Filter>("ChangeWindowMessageFilter")) {
+    filter(message, kMsgFltAdd);
+  }
 }
 
 }  // namespace tellurix

@@ -1,8 +1,10 @@
-// The tray icon's rules that do not need the shell: its identifier, and what
-// happens while the shell refuses it.
+// The tray icon's rules that do not need the shell: its identifier, what
+// happens while the shell refuses it, and what one balloon says.
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace tellurix {
 
@@ -27,5 +29,14 @@ class TrayRetry {
  private:
   int failures_ = 0;
 };
+
+// What a balloon holds: 255 UTF-16 units of text (szInfo has room for 256 with
+// the terminating null).
+inline constexpr size_t kBalloonTextUnits = 255;
+
+// The balloon for the lines one event added to the message list: each line
+// without its end ("...    " and what follows), joined by line breaks, cut
+// with "…" to what a balloon holds.
+std::string BalloonText(const std::vector<std::string>& lines);
 
 }  // namespace tellurix

@@ -1,5 +1,4 @@
 #include "core/codepage.h"
-#include "core/file_io.h"
 
 namespace tellurix {
 
@@ -12,12 +11,6 @@ EncodeFlags EncodeFlagsFor(unsigned codePage) {
                        codePage == 52936 || (codePage >= 57002 && codePage <= 57011);
   if (noFlags) return {0, false};
   return {kNoBestFitChars, true};
-}
-
-AfterFailedReplace RecoveryAfterFailedReplace(unsigned long windowsError) {
-  constexpr unsigned long kUnableToMoveReplacement2 = 1177;
-  return windowsError == kUnableToMoveReplacement2 ? AfterFailedReplace::MoveTemporaryIntoPlace
-                                                   : AfterFailedReplace::DeleteTemporary;
 }
 
 }  // namespace tellurix

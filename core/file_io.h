@@ -15,13 +15,16 @@ Result<std::string> ReadFileBytes(const std::string& path);
 Result<Done> WriteFileAtomically(const std::string& path, std::string_view bytes);
 
 // The last step of a write replaces the file with the temporary one. When that
-// fails, the system's error code tells what is left: with
-// ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 (1177) the old file has already been moved
-// away, and the temporary file is the only copy of the content; it must be
-// moved into place, never deleted. After any other failure the old file is
-// still there and the temporary file is dropped.
-enum class AfterFailedReplace { DeleteTemporary, MoveTemporaryIntoPlace };
-AfterFailedReplace RecoveryAfterFailedReplace(unsigned long windowsError);
+// fails, what is left on disk decides, not the system's error code alone: with
+// ERROR_UNABLE_TO_MOVE_REPLACEMENT (1176) the old file has already been removed,
+// with ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 (1177) it has been moved to another
+// name, and in both the temporary file is the only copy of the content. So:
+// the old file still there, unchanged: the temporary file is dropped; the old
+// file gone: the temporary file is moved into place; something else under the
+// file's name: the temporary file is kept, and the user is told where it is.
+enum class TargetAfterFailedReplace { Unchanged, Missing, Changed };
+enum class AfterFailedReplace { DeleteTemporary, MoveTemporaryIntoPlace, KeepTemporary };
+AfterFailedReplace RecoveryAfterFailedReplace(TargetAfterFailedReplace target);
 
 #ifdef _WIN32
 // The replace step (ReplaceFileW), replaceable by tests that inject its

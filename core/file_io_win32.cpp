@@ -86,10 +86,30 @@ Result<std::string> ReadFileBytes(const std::string& path) {
 constexpr DWORD kKeptAttributes =
     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
+namespace {
+
+// What the failed replace left under the file's name, measured against how the
+// file was before the write.
+TargetAfterFailedReplace TargetNow(const std::wstring& target, const WIN32_FILE_ATTRIBUTE_DATA& before) {
+  WIN32_FILE_ATTRIBUTE_DATA now{};
+  if (!GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &now)) {
+    const DWORD code = GetLastError();
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? TargetAfterFailedReplace::Missing
+                                                                        : TargetAfterFailedReplace::Changed;
+  }
+  const bool same = !(now.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && now.nFileSizeHigh == before.nFileSizeHigh &&
+                    now.nFileSizeLow == before.nFileSizeLow &&
+                    CompareFileTime(&now.ftLastWriteTime, &before.ftLastWriteTime) == 0;
+  return same ? TargetAfterFailedReplace::Unchanged : TargetAfterFailedReplace::Changed;
+}
+
+}  // namespace
+
 Result<Done> WriteFileAtomically(const std::string& path, std::string_view bytes) {
   const std::wstring target = Wide(path);
-  const DWORD attributes = GetFileAttributesW(target.c_str());
-  const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+  WIN32_FILE_ATTRIBUTE_DATA before{};
+  const bool exists = GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &before) != FALSE;
+  const DWORD attributes = before.dwFileAttributes;
   if (exists && (attributes & FILE_ATTRIBUTE_READONLY))
     return Error{ErrorKind::AccessDenied, path, "file is read-only"};
 
@@ -134,15 +154,22 @@ Result<Done> WriteFileAtomically(const std::string& path, std::string_view bytes
     return MoveFileExW(temp, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
   };
   if (exists ? replaceFileStep(target.c_str(), temp) : moveIntoPlace()) return Done{};
-  const DWORD code = GetLastError();
   error = FromLastError(path);
-  if (exists && RecoveryAfterFailedReplace(code) == AfterFailedReplace::MoveTemporaryIntoPlace) {
-    if (moveIntoPlace()) return Done{};
-    error = FromLastError(path);
-    error.keptAt = Utf8(temp);
+  if (!exists) {
+    DeleteFileW(temp);
     return error;
   }
-  DeleteFileW(temp);
+  switch (RecoveryAfterFailedReplace(TargetNow(target, before))) {
+    case AfterFailedReplace::DeleteTemporary:
+      DeleteFileW(temp);
+      return error;
+    case AfterFailedReplace::MoveTemporaryIntoPlace:
+      if (moveIntoPlace()) return Done{};
+      error = FromLastError(path);
+      break;
+    case AfterFailedReplace::KeepTemporary: break;
+  }
+  error.keptAt = Utf8(temp);
   return error;
 }
 

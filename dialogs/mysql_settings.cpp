@@ -101,6 +101,7 @@ PasswordConclusion ConcludePasswordChange(const ProgramRun& run, std::string_vie
   using Outcome = ProgramRun::Outcome;
   switch (run.outcome) {
     case Outcome::CannotStart:
+    case Outcome::Declined:
       return {std::string(text::kCannotStart) + MySQLAdminProgram(programDirectory), false};
     case Outcome::TimedOut: return {text::kPasswordToolTimedOut, false};
     case Outcome::Exited: break;

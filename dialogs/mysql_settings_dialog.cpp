@@ -34,11 +34,7 @@ class MySQLSettingsDialog : public SettingsDialog {
       Message(*problem);
       return;
     }
-    // The program's one question: OK and Cancel, no icon.
-    if (MessageBoxW(hwnd(), Widen(text::kConfirmPasswordChange).c_str(), Widen(text::kAppTitle).c_str(),
-                    MB_OKCANCEL) != IDOK) {
-      return;
-    }
+    if (!AskOkCancel(hwnd(), text::kConfirmPasswordChange)) return;
     const std::string home = ProgramDirectory();
     const std::string commandLine = MySQLAdminCommandLine(home, Text(d::oldpwd), Text(d::newpwd));
 

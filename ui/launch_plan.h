@@ -28,7 +28,8 @@ std::string QuoteArgument(std::string_view argument);
 
 // How a program that was waited for ended (ui/launcher.h runs it).
 struct ProgramRun {
-  enum class Outcome { CannotStart, TimedOut, Exited };
+  // Declined: the user answered No to the administrator prompt of an elevated run.
+  enum class Outcome { CannotStart, Declined, TimedOut, Exited };
   Outcome outcome = Outcome::Exited;
   unsigned long exitCode = 0;
   std::string output;  // what it printed (standard output and error), UTF-8

@@ -142,29 +142,44 @@ std::optional<ProgramRun> RunCaptured(std::string_view commandLine, unsigned lim
   return Wait(process.get(), output.get(), limitMs, dialog);
 }
 
-std::optional<ProgramRun> RunElevated(const std::string& program, const std::string& parameters, unsigned limitMs) {
+namespace {
+
+BOOL SystemShellExecute(SHELLEXECUTEINFOW* info) { return ShellExecuteExW(info); }
+ShellExecuteStep shellExecute = SystemShellExecute;
+
+}  // namespace
+
+void SetShellExecuteStepForTesting(ShellExecuteStep step) { shellExecute = step ? step : SystemShellExecute; }
+
+std::optional<ProgramRun> RunElevated(HWND owner, const std::string& program, const std::string& parameters,
+                                      unsigned limitMs) {
   const std::wstring file = Widen(program), arguments = Widen(parameters);
   SHELLEXECUTEINFOW info{};
   info.cbSize = sizeof(info);
   info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+  info.hwnd = owner;
   info.lpVerb = L"runas";
   info.lpFile = file.c_str();
   info.lpParameters = arguments.c_str();
   info.nShow = SW_HIDE;
-  if (!ShellExecuteExW(&info) || !info.hProcess) return ProgramRun{ProgramRun::Outcome::CannotStart, 0, {}};
+  if (!shellExecute(&info) || !info.hProcess) {
+    const bool declined = GetLastError() == ERROR_CANCELLED;
+    return ProgramRun{declined ? ProgramRun::Outcome::Declined : ProgramRun::Outcome::CannotStart, 0, {}};
+  }
   UniqueKernelHandle process(info.hProcess);
   return Wait(process.get(), nullptr, limitMs, nullptr);
 }
 
-bool StartElevated(const std::string& program) {
+bool StartElevated(HWND owner, const std::string& program) {
   const std::wstring file = Widen(program);
   SHELLEXECUTEINFOW info{};
   info.cbSize = sizeof(info);
   info.fMask = SEE_MASK_NOASYNC;
+  info.hwnd = owner;
   info.lpVerb = L"runas";
   info.lpFile = file.c_str();
   info.nShow = SW_SHOWNORMAL;
-  return ShellExecuteExW(&info) != FALSE;
+  return shellExecute(&info) != FALSE;
 }
 
 }  // namespace tellurix

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <memory>
 #include <optional>
@@ -42,11 +43,19 @@ std::optional<ProgramRun> RunCaptured(std::string_view commandLine, unsigned lim
 
 // Runs `program` with `parameters` through the shell with the verb "runas"
 // (the elevation prompt where the system has one), hidden, and waits for it as
-// RunCaptured does. Its output cannot be captured.
-std::optional<ProgramRun> RunElevated(const std::string& program, const std::string& parameters, unsigned limitMs);
+// RunCaptured does. Its output cannot be captured. The prompt belongs to
+// `owner`, so that Windows brings it to the front instead of only flashing the
+// taskbar. A prompt answered No ends it as Declined.
+std::optional<ProgramRun> RunElevated(HWND owner, const std::string& program, const std::string& parameters,
+                                      unsigned limitMs);
 
-// Starts `program` elevated without waiting; false when it did not start (the
-// user declined the prompt, say).
-bool StartElevated(const std::string& program);
+// Starts `program` elevated without waiting, its prompt owned by `owner`; false
+// when it did not start (the user declined the prompt, say).
+bool StartElevated(HWND owner, const std::string& program);
+
+// ShellExecuteExW, replaceable by tests that answer the administrator prompt as
+// a user may (Wine never asks); nullptr puts the system's back.
+using ShellExecuteStep = BOOL (*)(SHELLEXECUTEINFOW* info);
+void SetShellExecuteStepForTesting(ShellExecuteStep step);
 
 }  // namespace tellurix

@@ -30,8 +30,24 @@ std::string LocalTimeText() {
   return Narrow(buffer);
 }
 
-void ShowMessage(void* owner, std::string_view message) {
-  MessageBoxW(static_cast<HWND>(owner), Widen(message).c_str(), Widen(text::kAppTitle).c_str(), MB_OK);
+namespace {
+
+int SystemMessageBox(void* owner, const wchar_t* text, const wchar_t* caption, unsigned type) {
+  return MessageBoxW(static_cast<HWND>(owner), text, caption, type);
 }
+MessageBoxStep messageBox = SystemMessageBox;
+
+int Box(void* owner, std::string_view text, unsigned buttons) {
+  return messageBox(owner, Widen(text).c_str(), Widen(text::kAppTitle).c_str(),
+                    buttons | MB_SETFOREGROUND | MB_TOPMOST);
+}
+
+}  // namespace
+
+void SetMessageBoxStepForTesting(MessageBoxStep step) { messageBox = step ? step : SystemMessageBox; }
+
+void ShowMessage(void* owner, std::string_view message) { Box(owner, message, MB_OK); }
+
+bool AskOkCancel(void* owner, std::string_view question) { return Box(owner, question, MB_OKCANCEL) == IDOK; }
 
 }  // namespace tellurix

@@ -90,10 +90,13 @@ std::string ReadAll(const std::wstring& path);
 // The server's error log, as the real server would name it.
 std::wstring ErrorLog(const std::wstring& folder, bool httpd) {
   if (httpd) return folder + L"..\\logs\\error.log";
-  wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
-  DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
-  GetComputerNameW(computer, &length);
-  return folder + L"..\\data\\" + computer + L".err";
+  // MySQL: the host name gethostname gives (the DNS host name as written) up to
+  // its first ".", or "mysql" without one.
+  wchar_t host[256] = {};
+  DWORD length = 256;
+  std::wstring name = GetComputerNameExW(ComputerNameDnsHostname, host, &length) ? host : L"";
+  name = name.substr(0, name.find(L'.'));
+  return folder + L"..\\data\\" + (name.empty() ? L"mysql" : name) + L".err";
 }
 
 int Service(const std::wstring& folder, bool httpd) {

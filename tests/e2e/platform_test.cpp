@@ -8,6 +8,7 @@
 #include "harness.h"
 #include "ui/win32_handles.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace e2e {
@@ -15,23 +16,25 @@ namespace {
 
 using namespace tellurix;
 
-// Stands in for ReplaceFileW: leaves the files as the documented failure does
-// and reports it.
+// Stands in for ReplaceFileW without a backup name, leaving the files as its
+// documentation ("ReplaceFileW function", Return value) says each failure does:
+// 1175, both files keep their names; 1176, the replaced file is gone and the
+// replacement keeps its name; 1177, the replaced file has another name and the
+// replacement keeps its name. Any other failure changes nothing. `g_takenOver`
+// has a program put something else under the file's name meanwhile.
 DWORD g_failure = 0;
+bool g_takenOver = false;
 int FailingReplace(const wchar_t* replaced, const wchar_t* replacement) {
   (void)replacement;
-  // After 1177 the old file has been moved away (to a name nobody told us).
+  if (g_failure == ERROR_UNABLE_TO_MOVE_REPLACEMENT) DeleteFileW(replaced);
   if (g_failure == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) MoveFileW(replaced, (std::wstring(replaced) + L".gone").c_str());
-  // And where it cannot be put back, something else has taken its name.
-  if (g_failure == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 + 100) {
-    MoveFileW(replaced, (std::wstring(replaced) + L".gone").c_str());
-    CreateDirectoryW(replaced, nullptr);
-  }
-  SetLastError(g_failure == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 + 100 ? ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 : g_failure);
+  if (g_takenOver) CreateDirectoryW(replaced, nullptr);
+  SetLastError(g_failure);
   return FALSE;
 }
 
-// What each documented failure of the replace leaves, and the kind of failure the user is told of.
+// What each documented failure of the replace leaves, and what the user is told:
+// the content written is never lost, and nothing is deleted that holds it.
 TEST(Platform, AFailedReplaceNeverLosesTheOnlyCopy) {
   ProgramDirectory home(L"replace");
   const std::wstring file = home / L"httpd.conf";
@@ -40,44 +43,59 @@ TEST(Platform, AFailedReplaceNeverLosesTheOnlyCopy) {
   using K = ErrorKind;
   const struct {
     DWORD failure;
-    const char* left;
-    std::optional<K> kind;  // none: written
+    bool takenOver;
+    const char* left;              // under the file's name ("" a folder)
+    std::optional<K> kind;         // none: written
+    std::vector<std::wstring> files;  // the folder's files afterwards, "~" the temporary file
   } rows[] = {
-      {ERROR_UNABLE_TO_REMOVE_REPLACED, "old", K::AccessDenied},
-      {ERROR_UNABLE_TO_MOVE_REPLACEMENT, "old", K::AccessDenied},
-      {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, "new", std::nullopt},
-      {ERROR_ACCESS_DENIED, "old", K::AccessDenied},
-      {ERROR_SHARING_VIOLATION, "old", K::AccessDenied},
-      {ERROR_DISK_FULL, "old", K::DiskFull},
-      {ERROR_HANDLE_DISK_FULL, "old", K::DiskFull},
-      {ERROR_PATH_NOT_FOUND, "old", K::NotFound},
-      {ERROR_INVALID_PARAMETER, "old", K::Other},
+      {ERROR_UNABLE_TO_REMOVE_REPLACED, false, "old", K::AccessDenied, {L"TellurixAdmin.exe", L"httpd.conf"}},
+      {ERROR_UNABLE_TO_MOVE_REPLACEMENT, false, "new", std::nullopt, {L"TellurixAdmin.exe", L"httpd.conf"}},
+      {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, false, "new", std::nullopt,
+       {L"TellurixAdmin.exe", L"httpd.conf", L"httpd.conf.gone"}},
+      {ERROR_ACCESS_DENIED, false, "old", K::AccessDenied, {L"TellurixAdmin.exe", L"httpd.conf"}},
+      {ERROR_SHARING_VIOLATION, false, "old", K::AccessDenied, {L"TellurixAdmin.exe", L"httpd.conf"}},
+      {ERROR_DISK_FULL, false, "old", K::DiskFull, {L"TellurixAdmin.exe", L"httpd.conf"}},
+      {ERROR_HANDLE_DISK_FULL, false, "old", K::DiskFull, {L"TellurixAdmin.exe", L"httpd.conf"}},
+      {ERROR_PATH_NOT_FOUND, false, "old", K::NotFound, {L"TellurixAdmin.exe", L"httpd.conf"}},
+      {ERROR_INVALID_PARAMETER, false, "old", K::Other, {L"TellurixAdmin.exe", L"httpd.conf"}},
+      // Removed or moved away, and something else takes the name before the content can.
+      {ERROR_UNABLE_TO_MOVE_REPLACEMENT, true, "", K::AccessDenied, {L"TellurixAdmin.exe", L"httpd.conf", L"~"}},
+      {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, true, "", K::AccessDenied,
+       {L"TellurixAdmin.exe", L"httpd.conf", L"httpd.conf.gone", L"~"}},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.failure);
+    SCOPED_TRACE(testing::Message() << row.failure << (row.takenOver ? " taken over" : ""));
     home.Put(L"httpd.conf", "old");
     g_failure = row.failure;
+    g_takenOver = row.takenOver;
     const auto written = WriteFileAtomically(path, "new");
     EXPECT_EQ(written ? std::nullopt : std::optional<K>(written.error().kind), row.kind);
     EXPECT_EQ(ReadBytes(file), row.left);
+    std::vector<std::wstring> files = FilesIn(Widen(home.home()));
+    const std::string keptAt = written ? std::string() : written.error().keptAt;
+    for (std::wstring& name : files) {
+      if (name.rfind(L"tlx", 0) == 0) {
+        // The temporary file is left only where the message names it, holding the content.
+        EXPECT_EQ(keptAt, home.home() + "\\" + Narrow(name));
+        EXPECT_EQ(ReadBytes(home / name), "new");
+        EXPECT_EQ(CannotWriteMessage(written.error()),
+                  "无法写入文件“" + path +
+                      "”（文件是只读的，或正被其他程序使用）。已经保存的设置保持不变，其余设置没有保存。"
+                      "文件的新内容保存在“" +
+                      keptAt + "”，请手动改名为原文件名。");
+        DeleteFileW((home / name).c_str());
+        name = L"~";
+      }
+    }
+    std::sort(files.begin(), files.end());
+    std::vector<std::wstring> expected = row.files;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(files, expected);
+    EXPECT_EQ(keptAt.empty(), std::count(row.files.begin(), row.files.end(), L"~") == 0);
     DeleteFileW((file + L".gone").c_str());
-    EXPECT_EQ(FilesIn(Widen(home.home())).size(), 2u) << "the panel and the file: no temporary file left";
+    RemoveDirectoryW(file.c_str());
   }
-  // Moved away and nothing can take its place: the new content stays where the message says.
-  home.Put(L"httpd.conf", "old");
-  g_failure = ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 + 100;
-  const auto written = WriteFileAtomically(path, "new");
   SetReplaceFileStepForTesting(nullptr);
-  ASSERT_FALSE(written);
-  const std::string keptAt = written.error().keptAt;
-  EXPECT_EQ(ReadBytes(Widen(keptAt)), "new");
-  EXPECT_EQ(keptAt.substr(0, keptAt.rfind('\\')), home.home());
-  EXPECT_EQ(CannotWriteMessage(written.error()),
-            "无法写入文件“" + path +
-                "”（文件是只读的，或正被其他程序使用）。已经保存的设置保持不变，其余设置没有保存。"
-                "文件的新内容保存在“" +
-                keptAt + "”，请手动改名为原文件名。");
-  RemoveDirectoryW(file.c_str());
 }
 
 // The conversion flags must be ones WideCharToMultiByte takes for the code page, or every conversion fails: UTF-7

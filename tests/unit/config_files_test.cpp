@@ -272,6 +272,26 @@ std::pair<std::string, std::string> Write(bool ini, const char* file, std::strin
 
 // A key Listen of [s] for the profile store, and a line Listen for the directive rewriter; no bytes: no file. The
 // outcome of both writers, or of the profile store and of the directive rewriter when they differ.
+// After a failed replace, what is on disk decides: the codes tell what Windows
+// documents they leave ("ReplaceFileW function", Return value), but the
+// temporary file is dropped only while the old file is still there as it was.
+TEST(FileSafety, AFailedReplaceIsJudgedByWhatItLeft) {
+  using T = TargetAfterFailedReplace;
+  using A = AfterFailedReplace;
+  const struct {
+    unsigned long code;
+    T left;
+    A then;
+  } rows[] = {
+      {1175, T::Unchanged, A::DeleteTemporary},        // ERROR_UNABLE_TO_REMOVE_REPLACED: both keep their names
+      {1176, T::Missing, A::MoveTemporaryIntoPlace},   // ERROR_UNABLE_TO_MOVE_REPLACEMENT: the old file removed
+      {1177, T::Missing, A::MoveTemporaryIntoPlace},   // ..._2: the old file under another name
+      {5, T::Missing, A::MoveTemporaryIntoPlace},      // whatever the code, a missing file gets the content
+      {1176, T::Changed, A::KeepTemporary},            // another file took the name meanwhile
+  };
+  for (const auto& row : rows) EXPECT_EQ(RecoveryAfterFailedReplace(row.left), row.then) << row.code;
+}
+
 TEST(FileSafety, RefusalsOfBothWritersLeaveEverythingAsItWas) {
   const std::string f = "[s]\r\nListen 80\r\nListen=80\r\n";
   const std::string utf16le = "\xFF\xFEL\0i\0s\0t\0e\0n\0 \0\x38\0\x30\0\r\0\n\0"s;

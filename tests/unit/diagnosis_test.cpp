@@ -55,6 +55,8 @@ TEST(Diagnosis, InstallerCommandAndItsOutcome) {
       {{O::Exited, 3, ""}, "安装服务MySQL失败：退出代码 3...    "},
       {{O::TimedOut, 0, ""}, "安装服务MySQL失败：30秒内没有结束...    "},
       {{O::CannotStart, 0, ""}, "安装服务MySQL失败：无法启动程序：C:\\T\\MySQL\\bin\\mysqld-nt.exe...    "},
+      // The administrator prompt answered No is no fault of the program.
+      {{O::Declined, 0, ""}, "没有得到管理员权限，服务MySQL没有改动...    "},
   };
   for (const auto& row : rows) EXPECT_EQ(InstallResultLine(Service::MySQL, row.run, mysql.program), row.line);
 }

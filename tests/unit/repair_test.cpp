@@ -31,8 +31,12 @@ TEST(Repair, ADisabledServiceIsMadeManualOrSaysWhyNot) {
       {{O::Exited, 1, ""}, "修改服务Apache2失败：退出代码 1...    "},
       {{O::CannotStart, 0, ""}, "修改服务Apache2失败：无法启动程序：C:\\T\\TellurixAdmin.exe...    "},
       {{O::TimedOut, 0, ""}, "修改服务Apache2失败：30秒内没有结束...    "},
+      {{O::Declined, 0, ""}, "没有得到管理员权限，服务Apache2没有改动...    "},
   };
   for (const auto& row : rows) EXPECT_EQ(ServiceChangeLine(Service::Apache2, row.run, self), row.line);
+  // The removal of another folder's service, declined, says the same.
+  EXPECT_EQ(ChangeFailedLine(Service::MySQL, {O::Declined, 0, ""}, "C:\\other\\mysqld.exe"),
+            "没有得到管理员权限，服务MySQL没有改动...    ");
 }
 
 TEST(Repair, AServiceOfAnotherFolderIsToldApartFromTheStacksOwn) {

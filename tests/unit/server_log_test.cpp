@@ -36,6 +36,16 @@ TEST(ServerLog, WhereEachServerWritesItsErrors) {
       {"errors", "C:\\T\\MySQL\\data\\errors.err"},  // the server adds the extension
   };
   for (const auto& row : mysql) EXPECT_EQ(MySQLConfiguredErrorLog("C:\\T", row.logError).value_or("none"), row.log);
+  // Without log-error, the server's host name (gethostname: the DNS host name as
+  // written, never the upper-case NetBIOS name) up to its first ".".
+  const std::pair<const char*, const char*> hosts[] = {
+      {"dev-pc", "C:\\T\\MySQL\\data\\dev-pc.err"},
+      {"Zhang-San-Workstation-2026", "C:\\T\\MySQL\\data\\Zhang-San-Workstation-2026.err"},
+      {"web01.corp.example.cn", "C:\\T\\MySQL\\data\\web01.err"},
+      {"张三的电脑", "C:\\T\\MySQL\\data\\张三的电脑.err"},
+      {"", "C:\\T\\MySQL\\data\\mysql.err"},
+  };
+  for (const auto& [host, log] : hosts) EXPECT_EQ(MySQLDefaultErrorLog("C:\\T", host), log) << host;
 }
 
 TEST(ServerLog, OnlyWhatTheServerWroteSinceTheCommandBegan) {

@@ -357,5 +357,31 @@ TEST(SmallDecisions, PhpInfoPageAndTrayRetry) {
   EXPECT_EQ(shown, (std::vector<bool>{false, false, false, false, true, false, false}));
 }
 
+// One event's lines make one balloon: without their ends, a line each, cut to
+// the 255 UTF-16 units a balloon holds, never inside a character.
+TEST(SmallDecisions, OneBalloonForTheLinesOfAnEvent) {
+  const std::string a250(250, 'a'), han85 = [] {
+    std::string text;
+    for (int i = 0; i < 85; ++i) text += "端";
+    return text;
+  }();
+  const struct {
+    std::vector<std::string> lines;
+    std::string balloon;
+  } rows[] = {
+      {{"MySQL启动失败：正在启动服务 MySQL。 服务请求超时。...    ", "端口3306已被mysqld.exe（PID 1234）占用...    "},
+       "MySQL启动失败：正在启动服务 MySQL。 服务请求超时。\n端口3306已被mysqld.exe（PID 1234）占用"},
+      {{"正在启动Apache...    "}, "正在启动Apache"},
+      {{"a line without the end"}, "a line without the end"},
+      {{a250 + "...    ", "bcde"}, a250 + "\nbcde"},           // 255 units: whole
+      {{a250 + "...    ", "bcdef"}, a250 + "\nbcd…"},          // 256: 254 and the "…"
+      {{han85, han85, han85}, han85 + "\n" + han85 + "\n" + han85.substr(0, 3 * 82) + "…"},
+      {{std::string(253, 'x') + "😀"}, std::string(253, 'x') + "😀"},  // a surrogate pair is two units
+      {{std::string(254, 'x') + "😀"}, std::string(254, 'x') + "…"},   // and is not split
+      {{std::string(252, 'x') + "😀yz"}, std::string(252, 'x') + "😀…"},
+  };
+  for (const auto& row : rows) EXPECT_EQ(BalloonText(row.lines), row.balloon) << row.lines.front();
+}
+
 }  // namespace
 }  // namespace tellurix
