@@ -38,7 +38,8 @@ Error FromLastError(const std::string& path) {
     case ERROR_LOCK_VIOLATION:
     case ERROR_WRITE_PROTECT:
     case ERROR_UNABLE_TO_REMOVE_REPLACED:
-    case ERROR_UNABLE_TO_MOVE_REPLACEMENT: kind = ErrorKind::AccessDenied; break;
+    case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
+    case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2: kind = ErrorKind::AccessDenied; break;
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL: kind = ErrorKind::DiskFull; break;
     default: break;
