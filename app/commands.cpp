@@ -152,4 +152,16 @@ const MenuNode& FilezMenu() {
   return menu;
 }
 
+std::optional<ServiceCommand> ServiceCommandFor(Command command) {
+  switch (command) {
+    case Command::StartApache: return ServiceCommand{Service::Apache2, ServiceAction::Start};
+    case Command::StopApache: return ServiceCommand{Service::Apache2, ServiceAction::Stop};
+    case Command::RestartApache: return ServiceCommand{Service::Apache2, ServiceAction::Restart};
+    case Command::StartMySQL: return ServiceCommand{Service::MySQL, ServiceAction::Start};
+    case Command::StopMySQL: return ServiceCommand{Service::MySQL, ServiceAction::Stop};
+    case Command::RestartMySQL: return ServiceCommand{Service::MySQL, ServiceAction::Restart};
+    default: return std::nullopt;
+  }
+}
+
 }  // namespace tellurix

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "servers/service_commands.h"
+
 namespace tellurix {
 
 enum class Command {
@@ -47,6 +49,9 @@ enum class Command {
 // The command run by the control or menu entry with this identifier; none for
 // frames, labels, the list and identifiers the window does not know.
 std::optional<Command> CommandFor(int id);
+
+// The service command behind a command, if it is one.
+std::optional<ServiceCommand> ServiceCommandFor(Command command);
 
 struct MenuNode {
   enum class Kind { Command, Submenu, Separator };

@@ -9,8 +9,8 @@
 
 #include "app/instance_lock.h"
 #include "app/main_window.h"
-#include "app/service_repair.h"
-#include "app/service_system.h"
+#include "servers/service_repair.h"
+#include "servers/service_system.h"
 #include "ui/win32_handles.h"
 #include "ui/win32_text.h"
 #include "resources/texts.h"

@@ -14,7 +14,7 @@
 
 #include "app/commands.h"
 #include "app/instance_lock.h"
-#include "app/service_runner.h"
+#include "servers/service_runner.h"
 #include "app/status_display.h"
 #include "app/status_monitor.h"
 #include "app/tray_icon.h"

@@ -10,7 +10,7 @@
 
 #include "about/shortcut_plan.h"
 #include "app/quick_access.h"
-#include "app/service_commands.h"
+#include "servers/service_commands.h"
 #include "app/status_monitor.h"
 #include "core/process_probe.h"
 #include "resources/ids.h"

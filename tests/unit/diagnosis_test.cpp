@@ -2,7 +2,7 @@
 // the listener table and httpd.exe -t make the panel say and do.
 #include <gtest/gtest.h>
 
-#include "app/service_diagnosis.h"
+#include "servers/service_diagnosis.h"
 
 namespace tellurix {
 namespace {

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/service_repair.h"
+#include "servers/service_repair.h"
 #include "core/profile_store.h"
 #include "resources/texts.h"
 

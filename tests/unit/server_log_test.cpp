@@ -2,7 +2,7 @@
 // log is, the new part of it, the line that names the cause, and the known causes.
 #include <gtest/gtest.h>
 
-#include "app/server_log.h"
+#include "servers/server_log.h"
 
 namespace tellurix {
 namespace {

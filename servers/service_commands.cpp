@@ -1,20 +1,8 @@
-#include "app/service_commands.h"
+#include "servers/service_commands.h"
 
 #include "resources/texts.h"
 
 namespace tellurix {
-
-std::optional<ServiceCommand> ServiceCommandFor(Command command) {
-  switch (command) {
-    case Command::StartApache: return ServiceCommand{Service::Apache2, ServiceAction::Start};
-    case Command::StopApache: return ServiceCommand{Service::Apache2, ServiceAction::Stop};
-    case Command::RestartApache: return ServiceCommand{Service::Apache2, ServiceAction::Restart};
-    case Command::StartMySQL: return ServiceCommand{Service::MySQL, ServiceAction::Start};
-    case Command::StopMySQL: return ServiceCommand{Service::MySQL, ServiceAction::Stop};
-    case Command::RestartMySQL: return ServiceCommand{Service::MySQL, ServiceAction::Restart};
-    default: return std::nullopt;
-  }
-}
 
 std::string_view ServiceName(Service service) { return service == Service::Apache2 ? "Apache2" : "MySQL"; }
 std::string StartCommandLine(Service service) { return "net start " + std::string(ServiceName(service)); }

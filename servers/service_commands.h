@@ -9,8 +9,6 @@
 #include <string>
 #include <string_view>
 
-#include "app/commands.h"
-
 namespace tellurix {
 
 enum class Service { Apache2, MySQL };
@@ -20,9 +18,6 @@ struct ServiceCommand {
   Service service;
   ServiceAction action;
 };
-
-// The service command behind a command, if it is one.
-std::optional<ServiceCommand> ServiceCommandFor(Command command);
 
 std::string_view ServiceName(Service service);  // "Apache2", "MySQL"
 std::string StartCommandLine(Service service);  // "net start Apache2"

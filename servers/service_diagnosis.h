@@ -1,7 +1,7 @@
 // When a server will not start, the panel says why: what it asks the service
 // manager before a service command, what it makes of the output of `net`, of a
 // port held by another program and of `httpd.exe -t`, and what it offers to fix.
-// Portable: the Win32 runner (app/service_runner.h) asks the system and acts.
+// Portable: the Win32 runner (servers/service_runner.h) asks the system and acts.
 #pragma once
 
 #include <functional>
@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/service_commands.h"
+#include "servers/service_commands.h"
 #include "ui/launch_plan.h"
 
 namespace tellurix {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/service_diagnosis.h"
+#include "servers/service_diagnosis.h"
 
 namespace tellurix {
 

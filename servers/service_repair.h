@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/service_diagnosis.h"
+#include "servers/service_diagnosis.h"
 #include "dialogs/settings_apply.h"
 
 namespace tellurix {

@@ -3,9 +3,9 @@
 #include <ws2tcpip.h>
 #include <iphlpapi.h>
 
-#include "app/service_system.h"
+#include "servers/service_system.h"
 
-#include "app/service_repair.h"
+#include "servers/service_repair.h"
 
 #include "ui/win32_handles.h"
 #include "ui/win32_text.h"

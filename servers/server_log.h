@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/service_commands.h"
+#include "servers/service_commands.h"
 
 namespace tellurix {
 

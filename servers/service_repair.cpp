@@ -1,4 +1,4 @@
-#include "app/service_repair.h"
+#include "servers/service_repair.h"
 
 #include <algorithm>
 

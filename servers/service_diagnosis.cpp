@@ -1,4 +1,4 @@
-#include "app/service_diagnosis.h"
+#include "servers/service_diagnosis.h"
 
 #include "core/text_lines.h"
 #include "resources/texts.h"

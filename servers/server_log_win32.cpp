@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "app/server_log.h"
+#include "servers/server_log.h"
 
 #include "core/file_io.h"
 #include "core/profile_store.h"

@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/service_commands.h"
+#include "servers/service_commands.h"
 #include "ui/launcher.h"
 
 namespace tellurix {

@@ -1,9 +1,9 @@
-#include "app/server_log.h"
+#include "servers/server_log.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "app/service_diagnosis.h"
+#include "servers/service_diagnosis.h"
 #include "core/codepage.h"
 #include "core/text_lines.h"
 #include "resources/texts.h"
