@@ -163,7 +163,9 @@ void MainWindow::OnTimer(UINT_PTR timerId) {
 void MainWindow::OnTimer1Tick() {
   for (Server server : kServers) {
     const bool reported = server == Server::Apache ? apacheRunning_ : mySQLRunning_;
-    Apply(server, MonitorTick(server, IsProcessRunning(TraitsOf(server).imageName), reported));
+    const StatusUpdate update = MonitorTick(server, IsProcessRunning(TraitsOf(server).imageName), reported);
+    Apply(server, update);
+    services_->OnMonitorTick(server == Server::Apache ? Service::Apache2 : Service::MySQL, update.running);
   }
 }
 

@@ -62,6 +62,16 @@ inline constexpr char kCauseModule[] = "Apache无法加载模块：{}";
 inline constexpr char kCauseDataLocked[] = "MySQL的数据文件正被其他程序使用（另一个MySQL或杀毒软件？）";
 inline constexpr char kCauseUnknownSetting[] = "my.ini中有MySQL不认识的设置：{}";
 inline constexpr char kCauseDataDamaged[] = "MySQL的数据文件可能已损坏，修复之前请先备份“{}\\MySQL\\data”";
+inline constexpr char kCauseLogFileSize[] = "my.ini中的innodb_log_file_size与现有日志文件的大小不符，请改回原来的值";
+inline constexpr char kCauseNoSystemDatabase[] = "MySQL的数据文件夹中缺少系统数据库mysql：“{}\\MySQL\\data\\mysql”";
+inline constexpr char kCauseNoDataFolder[] = "MySQL的数据文件夹不存在：{}";
+inline constexpr char kCauseNoDocumentRoot[] = "网站目录不存在：{}";
+inline constexpr char kCauseNoCertificate[] = "SSL证书文件不存在：{}";
+inline constexpr char kCauseErrorLogUnopenable[] = "Apache无法打开错误日志文件：{}";
+// What Apache running as a service said before its logs were open (the event log).
+inline constexpr char kApacheReported[] = "Apache报告：";
+// A start that succeeded, and the server stopped soon after; the server goes in front.
+inline constexpr char kStoppedAfterStart[] = "启动后又停止了";
 // A program that never ran; its image name goes in front.
 inline constexpr char kDllMissing[] = "无法运行：缺少它需要的DLL（常见的是Visual C++运行库）";
 inline constexpr char kWrongBitness[] = "无法运行：它或它需要的DLL与Windows的位数不符";

@@ -12,7 +12,7 @@ count() {
   echo "$files" | xargs cat | grep -v '^[[:space:]]*$' | grep -v '^[[:space:]]*//' |
     grep -Ev '^[[:space:]]*#([[:space:]]|$)' | wc -l
 }
-product=$(count app core ui dialogs about tools resources demo)
+product=$(count app servers core ui dialogs about tools resources demo)
 tests=$(count tests)
 share=$(awk -v p="$product" -v t="$tests" 'BEGIN { printf "%.2f", t / p }')
 all=$(awk -v p="$product" -v t="$tests" 'BEGIN { printf "%.0f", 100 * t / (p + t) }')

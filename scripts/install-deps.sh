@@ -7,7 +7,7 @@ packages=(
   cmake make g++ python3 googletest libgtest-dev
   mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine wine64 wine32:i386 xvfb xauth x11-apps imagemagick
-  locales fonts-wqy-microhei
+  locales fonts-wqy-microhei libcap2-bin   # capsh: a Wine session that may not bind low ports
   apache2-bin php-cli mariadb-client-core   # real parsers read what the program writes
   clang libclang-rt-14-dev libbenchmark-dev # fuzzing and benchmarks
 )

@@ -41,16 +41,19 @@ std::string_view AfterGroups(std::string_view line, bool* isError) {
 }
 
 // What a row of the cause table takes from the line that matched.
-enum class Capture { Nothing, Port, Between, QuotedName, Home };
+enum class Capture { Nothing, Port, Between, QuotedName, RestOfLine, Home, DocumentRoot };
 
 struct CauseRow {
   Service server;
-  std::vector<std::string_view> said;  // any of these, in one line
+  std::vector<std::string_view> said;  // any of these, in one line, in any case
   Capture capture;
   const char* line;             // "{}" is the captured value; nullptr: the taken-port line
   std::string_view until = {};  // for Capture::Between: what follows the value
 };
 
+// One row a cause, in the order they are tried: the first row whose words the
+// evidence holds names the cause. A consequence of other failures comes after
+// them (MySQL's storage engine that is "not available" follows any InnoDB failure).
 const std::vector<CauseRow>& CauseTable() {
   static const std::vector<CauseRow> rows = {
       {Service::Apache2,
@@ -62,18 +65,37 @@ const std::vector<CauseRow>& CauseTable() {
        Capture::Port,
        text::kCausePortForbidden},
       {Service::Apache2, {"Cannot load "}, Capture::Between, text::kCauseModule, " into server"},
+      // 2.4.21 and later name the folder; 2.2 does not, and it is the one the profile holds.
+      {Service::Apache2, {"DocumentRoot '"}, Capture::Between, text::kCauseNoDocumentRoot, "' is not a directory"},
+      {Service::Apache2, {"DocumentRoot must be a directory"}, Capture::DocumentRoot, text::kCauseNoDocumentRoot},
+      {Service::Apache2,
+       {"SSLCertificateFile: file '"},
+       Capture::Between,
+       text::kCauseNoCertificate,
+       "' does not exist or is empty"},
+      {Service::Apache2, {"could not open error log file "}, Capture::RestOfLine, text::kCauseErrorLogUnopenable},
       {Service::MySQL,
-       {"Can't start server: Bind on TCP/IP port", "Do you already have another mysqld server running on port"},
+       {"Bind on TCP/IP port. Got error: 10013", "Bind on TCP/IP port. Got error: 13:"},
+       Capture::Port,
+       text::kCausePortForbidden},
+      {Service::MySQL,
+       {"Can't start server: Bind on TCP/IP port", "Do you already have another mysqld server running on port",
+        "Do you already have another server running on port"},
        Capture::Port,
        nullptr},
       {Service::MySQL,
-       {"Unable to lock", "Operating system error number 32"},
+       {"Operating system error number 32", "another program is using InnoDB's files", "Unable to lock",
+        "Can't lock aria control file"},
        Capture::Nothing,
        text::kCauseDataLocked},
       {Service::MySQL, {"unknown variable '", "unknown option '"}, Capture::QuotedName, text::kCauseUnknownSetting},
+      {Service::MySQL, {"is of different size"}, Capture::Nothing, text::kCauseLogFileSize},
+      {Service::MySQL, {"Can't open and lock privilege tables"}, Capture::Home, text::kCauseNoSystemDatabase},
       {Service::MySQL,
        {"Database page corruption", "Malformed log record", "Aria recovery failed",
-        "Plugin 'InnoDB' init function returned error", "Unknown/unsupported storage engine: InnoDB"},
+        "Plugin 'InnoDB' init function returned error", "Unknown/unsupported storage engine: InnoDB",
+        "Unknown/unsupported table type: InnoDB", "Default storage engine (InnoDB) is not available",
+        "Page read from tablespace is corrupted"},
        Capture::Home,
        text::kCauseDataDamaged},
   };
@@ -114,6 +136,12 @@ std::optional<std::string> Captured(const CauseRow& row, std::string_view line, 
       if (end == std::string_view::npos || end == 0) return std::nullopt;
       return std::string(after.substr(0, end));
     }
+    case Capture::RestOfLine: {
+      std::string_view rest = TrimBlanks(after);
+      while (!rest.empty() && rest.back() == '.') rest.remove_suffix(1);
+      if (rest.empty()) return std::nullopt;
+      return std::string(rest);
+    }
     case Capture::QuotedName: {
       std::string_view name = after.substr(0, after.find('\''));
       name = name.substr(0, name.find('='));
@@ -146,19 +174,15 @@ std::optional<std::string> ApacheErrorLog(std::string_view programDirectory, std
   return apache + "\\logs\\error.log";
 }
 
-std::string MySQLDataFolder(std::string_view programDirectory) {
-  return std::string(programDirectory) + "\\MySQL\\data";
-}
-
-std::string MySQLDefaultErrorLog(std::string_view programDirectory, std::string_view hostName) {
+std::string MySQLDefaultErrorLog(std::string_view dataFolder, std::string_view hostName) {
   const std::string_view name = hostName.substr(0, hostName.find('.'));
-  return MySQLDataFolder(programDirectory) + "\\" + (name.empty() ? std::string("mysql") : std::string(name)) + ".err";
+  return std::string(dataFolder) + "\\" + (name.empty() ? std::string("mysql") : std::string(name)) + ".err";
 }
 
-std::optional<std::string> MySQLConfiguredErrorLog(std::string_view programDirectory, std::string_view logError) {
+std::optional<std::string> MySQLConfiguredErrorLog(std::string_view dataFolder, std::string_view logError) {
   const std::string_view name = Unquoted(TrimBlanks(logError));
   if (name.empty()) return std::nullopt;
-  std::string path = PathUnder(MySQLDataFolder(programDirectory), name);
+  std::string path = PathUnder(dataFolder, name);
   // The server adds ".err" to a name without an extension.
   if (path.find('.', path.rfind('\\') + 1) == std::string::npos) path += ".err";
   return path;
@@ -215,34 +239,69 @@ std::optional<std::string> ErrorLogLine(Service service, std::string_view logTex
   return std::nullopt;
 }
 
-std::optional<KnownCause> RecognizeCause(Service service, std::string_view evidence, unsigned port,
-                                         std::string_view programDirectory) {
+std::optional<KnownCause> RecognizeCause(Service service, std::string_view evidence, const CauseContext& context) {
   const std::vector<TextLine> lines = SplitLines(evidence);
+  // MySQL names its port in a line of its own, whichever row matched.
+  std::optional<unsigned> runningOn;
+  if (service == Service::MySQL) {
+    for (const TextLine& line : lines) {
+      if (!runningOn && FindNoCase(line.text, "running on port") != std::string_view::npos) {
+        runningOn = PortNamedIn(line.text);
+      }
+    }
+  }
   for (const CauseRow& row : CauseTable()) {
     if (row.server != service) continue;
     std::optional<std::string> value;
-    std::optional<unsigned> named;  // the port may be named only by a later line
+    std::optional<unsigned> named = runningOn;  // the port may be named only by a later line
     for (const TextLine& line : lines) {
       for (std::string_view said : row.said) {
-        const size_t at = line.text.find(said);
+        const size_t at = FindNoCase(line.text, said);
         const std::optional<std::string> captured =
             at == std::string_view::npos ? std::nullopt : Captured(row, line.text, at + said.size());
         if (!captured) continue;
         if (!value) value = captured;
-        if (!named) named = PortNamedIn(line.text);
+        if (!named && service == Service::Apache2) named = PortNamedIn(line.text);
       }
     }
     if (!value) continue;
-    KnownCause cause{row.line == nullptr, row.capture == Capture::Port, named.value_or(port), {}};
+    KnownCause cause{row.line == nullptr, row.capture == Capture::Port, named.value_or(context.port), {}};
     if (row.line) {
-      const std::string filled = row.capture == Capture::Port   ? std::to_string(cause.port)
-                                 : row.capture == Capture::Home ? std::string(programDirectory)
-                                                                : *value;
+      std::string filled = *value;
+      if (row.capture == Capture::Port) filled = std::to_string(cause.port);
+      if (row.capture == Capture::Home) filled = std::string(context.programDirectory);
+      if (row.capture == Capture::DocumentRoot) filled = std::string(context.documentRoot);
       cause.line = MessageLine(FillIn(row.line, {filled}));
     }
     return cause;
   }
   return std::nullopt;
+}
+
+std::optional<std::string> ApacheReportedLine(const std::vector<std::string>& eventLines) {
+  // These follow from another failure and say nothing of their own.
+  static constexpr std::string_view kConsequences[] = {"AH00451", "AH00015", "no listening sockets",
+                                                       "Unable to open logs"};
+  for (const std::string& line : eventLines) {
+    const std::string_view words = TrimBlanks(line);
+    if (words.empty()) continue;
+    bool consequence = false;
+    for (std::string_view said : kConsequences) consequence = consequence || FindNoCase(words, said) != std::string_view::npos;
+    if (!consequence) return MessageLine(text::kApacheReported + CutAfterCharacters(words, kLogLineLimit));
+  }
+  return std::nullopt;
+}
+
+std::string MySQLDataFolder(std::string_view programDirectory, std::string_view datadir) {
+  const std::string_view named = Unquoted(TrimBlanks(datadir));
+  if (named.empty()) return std::string(programDirectory) + "\\MySQL\\data";
+  std::string path = PathUnder(std::string(programDirectory) + "\\MySQL", named);
+  while (path.size() > 3 && path.back() == '\\') path.pop_back();
+  return path;
+}
+
+std::string NoDataFolderLine(std::string_view dataFolder) {
+  return MessageLine(FillIn(text::kCauseNoDataFolder, {dataFolder}));
 }
 
 }  // namespace tellurix

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "servers/service_commands.h"
 
@@ -17,15 +18,18 @@ namespace tellurix {
 // when there is none. None when the log goes to a program or to syslog.
 std::optional<std::string> ApacheErrorLog(std::string_view programDirectory, std::string_view httpdConf);
 
-// MySQL's data folder, where its error log is by default.
-std::string MySQLDataFolder(std::string_view programDirectory);
+// MySQL's data folder, where its error log is by default: my.ini's `datadir` of
+// [mysqld] (relative to the MySQL folder), else <ProgramDirectory>\MySQL\data.
+std::string MySQLDataFolder(std::string_view programDirectory, std::string_view datadir = {});
+// The line for a data folder that does not exist (the server then writes no log).
+std::string NoDataFolderLine(std::string_view dataFolder);
 // MySQL's error log when my.ini names none: in the data folder, named after the
 // host name the server gets from gethostname (the DNS host name as written)
 // up to its first ".", with ".err"; "mysql.err" when there is no host name.
-std::string MySQLDefaultErrorLog(std::string_view programDirectory, std::string_view hostName);
+std::string MySQLDefaultErrorLog(std::string_view dataFolder, std::string_view hostName);
 // MySQL's error log as my.ini names it (`log-error` of [mysqld], relative to the
 // data folder); none when my.ini leaves it to the server.
-std::optional<std::string> MySQLConfiguredErrorLog(std::string_view programDirectory, std::string_view logError);
+std::optional<std::string> MySQLConfiguredErrorLog(std::string_view dataFolder, std::string_view logError);
 
 // The part of a log written since the command began: the bytes after the size it
 // had then (all of them when the file is new or shrank), at most the last 64 KB.
@@ -54,15 +58,27 @@ struct KnownCause {
   unsigned port = 0;         // the port it concerns, when it concerns one
   std::string line;          // otherwise the line that says it
 };
-// The first cause of the table that the evidence shows; `port` is the port the
-// server uses, for a message that does not name one.
-std::optional<KnownCause> RecognizeCause(Service service, std::string_view evidence, unsigned port,
-                                         std::string_view programDirectory);
+// What a cause's line may need beside the evidence.
+struct CauseContext {
+  unsigned port = 0;                  // the port the server uses, for a message that names none
+  std::string_view programDirectory;  // the stack's folder
+  std::string_view documentRoot;      // the profile's, for Apache 2.2's message that names none
+};
+// The first cause of the table that the evidence shows (the words compared
+// without case: the servers echo the user's own spelling of a name).
+std::optional<KnownCause> RecognizeCause(Service service, std::string_view evidence, const CauseContext& context);
+
+// The line for what Apache said through the event log before its logs were
+// open: the first line that is not only a consequence ("no listening sockets",
+// "Unable to open logs"), as "Apache报告：…" cut after 160 characters.
+std::optional<std::string> ApacheReportedLine(const std::vector<std::string>& eventLines);
 
 #ifdef _WIN32
 // Where the server writes its errors now (UTF-8 path); empty when nowhere the
 // panel can read.
 std::string ErrorLogOf(Service service);
+// MySQL's data folder as the stack's my.ini sets it.
+std::string MySQLDataFolderOf(const std::string& programDirectory);
 // The log's size; none when there is no such file.
 std::optional<std::uint64_t> LogSize(const std::string& path);
 // What the log gained since it had `size`, as text.

@@ -47,20 +47,26 @@ std::string ErrorLogOf(Service service) {
     return ApacheErrorLog(home, conf ? LogText(*conf, false) : std::string()).value_or(std::string());
   }
   const std::string myIni = home + "\\MySQL\\my.ini";
+  const std::string data = MySQLDataFolderOf(home);
   for (const char* key : {"log-error", "log_error"}) {
     const auto value = ReadIniValue(myIni, "mysqld", key);
     if (value && *value) {
-      if (auto path = MySQLConfiguredErrorLog(home, **value)) return *path;
+      if (auto path = MySQLConfiguredErrorLog(data, **value)) return *path;
     }
   }
   // The host name as the server reads it, not the upper-case NetBIOS name.
   wchar_t host[256] = {};
   DWORD length = 256;
   const std::string named = MySQLDefaultErrorLog(
-      home, GetComputerNameExW(ComputerNameDnsHostname, host, &length) ? Narrow(host) : std::string());
+      data, GetComputerNameExW(ComputerNameDnsHostname, host, &length) ? Narrow(host) : std::string());
   if (LogSize(named)) return named;
-  const std::string newest = NewestErrFile(MySQLDataFolder(home));
+  const std::string newest = NewestErrFile(data);
   return newest.empty() ? named : newest;
+}
+
+std::string MySQLDataFolderOf(const std::string& programDirectory) {
+  const auto datadir = ReadIniValue(programDirectory + "\\MySQL\\my.ini", "mysqld", "datadir");
+  return MySQLDataFolder(programDirectory, datadir && *datadir ? **datadir : std::string());
 }
 
 std::string NewLogText(const std::string& path, std::optional<std::uint64_t> size) {

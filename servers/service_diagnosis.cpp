@@ -112,8 +112,10 @@ std::string_view ImageName(std::string_view programPath) {
 }
 
 std::string VersionCommandLine(Service service, std::string_view programDirectory) {
-  const char* ask = service == Service::Apache2 ? " -v" : " --version";
-  return "\"" + OwnServerProgram(service, programDirectory) + "\"" + ask;
+  const std::string program = "\"" + OwnServerProgram(service, programDirectory) + "\"";
+  if (service == Service::Apache2) return program + " -v";
+  // The server reads my.ini first, and names a setting it does not know.
+  return program + " --defaults-file=\"" + std::string(programDirectory) + "\\MySQL\\my.ini\" --version";
 }
 
 ProfileKey PortProfileKey(Service service) {
@@ -146,6 +148,42 @@ std::optional<std::string> PortTakenLine(unsigned port, const std::vector<Listen
     line = MessageLine(head + text::kTakenByOther);
   }
   return line;
+}
+
+std::optional<std::string> PortBlockedLine(unsigned port, unsigned long bindError) {
+  constexpr unsigned long kAccessDenied = 10013, kAddressInUse = 10048;  // WSAEACCES, WSAEADDRINUSE
+  if (bindError == kAccessDenied) return MessageLine(FillIn(text::kCausePortForbidden, {std::to_string(port)}));
+  if (bindError == kAddressInUse) return MessageLine(text::kPort + std::to_string(port) + text::kTakenByOther);
+  return std::nullopt;
+}
+
+std::vector<ListenAddress> ApacheListens(std::string_view httpdConf) {
+  std::vector<ListenAddress> listens;
+  for (const TextLine& line : SplitLines(httpdConf)) {
+    const std::string_view words = TrimBlanks(line.text);
+    if (!StartsWithNoCase(words, "Listen") || words.size() < 7 || (words[6] != ' ' && words[6] != '\t')) continue;
+    std::string_view where = TrimBlanks(words.substr(6));
+    where = where.substr(0, where.find_first_of(" \t"));  // a protocol may follow
+    ListenAddress listen;
+    std::string_view port = where;
+    if (const size_t colon = where.rfind(':'); colon != std::string_view::npos) {
+      listen.address = std::string(where.substr(0, colon));
+      port = where.substr(colon + 1);
+      if (listen.address.size() >= 2 && listen.address.front() == '[' && listen.address.back() == ']') {
+        listen.address = listen.address.substr(1, listen.address.size() - 2);
+      }
+      if (listen.address == "*") listen.address.clear();
+    }
+    if (auto number = PortToCheck(Service::Apache2, port); number && !port.empty()) {
+      listen.port = *number;
+      listens.push_back(listen);
+    }
+  }
+  return listens;
+}
+
+std::string StoppedAfterStartLine(Service service) {
+  return MessageLine(std::string(ServerName(service)) + text::kStoppedAfterStart);
 }
 
 bool HeldByHttpService(unsigned port, const std::vector<Listener>& listeners) {
@@ -184,15 +222,18 @@ std::optional<std::string> HttpServiceUsersLine(const std::vector<RunningService
 }
 
 std::string ConfigTestCommandLine(std::string_view programDirectory) {
-  return "\"" + OwnServerProgram(Service::Apache2, programDirectory) + "\" -t";
+  return "\"" + OwnServerProgram(Service::Apache2, programDirectory) + "\" -n \"Apache2\" -t";
 }
 
 ConfigVerdict JudgeConfigTest(const ProgramRun& run) {
   if (run.outcome != ProgramRun::Outcome::Exited || run.exitCode == 0) return {};
   if (auto never = UnrunnableLine("httpd.exe", run)) return {false, *never, {}};
   const std::vector<std::string_view> lines = NonEmptyLines(run.output);
-  const std::string first = lines.empty() ? ShapeReason("", run.exitCode) : std::string(lines.front());
-  return {false, MessageLine(text::kConfigBroken + first),
+  std::string first = lines.empty() ? ShapeReason("", run.exitCode) : std::string(lines.front());
+  // Most errors take two lines: where ("... of httpd.conf:"), then what.
+  if (lines.size() > 1 && first.back() == ':') first += " " + std::string(lines[1]);
+  constexpr size_t kLimit = 160;
+  return {false, MessageLine(text::kConfigBroken + CutAfterCharacters(first, kLimit)),
           std::string(text::kConfigBrokenMessage) + "\r\n\r\n" + std::string(TrimBlanks(run.output))};
 }
 

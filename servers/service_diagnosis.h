@@ -74,7 +74,8 @@ std::optional<std::string> UnrunnableLine(std::string_view image, const ProgramR
 std::string_view ImageName(std::string_view programPath);  // the file name of a path
 
 // After a failed start that nothing else explained, the server is asked its
-// version, to learn whether it can run at all.
+// version, to learn whether it can run at all (MySQL reads my.ini first, and
+// names a setting it does not know).
 std::string VersionCommandLine(Service service, std::string_view programDirectory);
 inline constexpr unsigned kVersionTimeLimitMs = 10000;
 
@@ -100,6 +101,25 @@ std::optional<std::string> PortTakenLine(unsigned port, const std::vector<Listen
                                          const std::function<std::optional<std::string>(unsigned long)>& imageOf,
                                          bool saidTaken = false);
 inline constexpr unsigned long kSystemProcessId = 4;
+
+// The line for a port nobody listens on that the panel could not bind as the
+// server would: forbidden (10013, a port Windows reserves for Hyper-V, WSL or
+// Docker) or taken (10048, by a socket the listener table does not show);
+// none for any other outcome.
+std::optional<std::string> PortBlockedLine(unsigned port, unsigned long bindError);
+
+// The addresses Apache listens on, from every `Listen` line of httpd.conf:
+// "80", "127.0.0.1:8080", "[::]:80" (the address empty for all of them).
+struct ListenAddress {
+  std::string address;
+  unsigned port = 0;
+  bool operator==(const ListenAddress& other) const { return address == other.address && port == other.port; }
+};
+std::vector<ListenAddress> ApacheListens(std::string_view httpdConf);
+
+// A start that succeeded and a server that stopped soon after: "<server>启动后又停止了".
+std::string StoppedAfterStartLine(Service service);
+inline constexpr unsigned kStoppedAfterStartWindowMs = 15000;
 bool HeldByHttpService(unsigned port, const std::vector<Listener>& listeners);
 
 // The running services known to serve through the HTTP service (IIS, Web
@@ -110,7 +130,8 @@ struct RunningService {
 bool UsesHttpService(std::string_view serviceName);
 std::optional<std::string> HttpServiceUsersLine(const std::vector<RunningService>& running);
 
-// The check of httpd.conf before Apache starts (or restarts).
+// The check of httpd.conf before Apache starts (or restarts), with the
+// service's own name so that its start arguments apply.
 std::string ConfigTestCommandLine(std::string_view programDirectory);
 inline constexpr unsigned kConfigTestTimeLimitMs = 15000;
 struct ConfigVerdict {
@@ -118,7 +139,8 @@ struct ConfigVerdict {
   std::string line, message;  // when not; no message when httpd.exe never ran
 };
 // A check that could not run or did not end in time is skipped; one whose
-// httpd.exe cannot run at all stops the command with the reason.
+// httpd.exe cannot run at all stops the command with the reason. The line is
+// the first line of the report, joined with the next when it ends in ":".
 ConfigVerdict JudgeConfigTest(const ProgramRun& run);
 
 // How long the installer is waited for.

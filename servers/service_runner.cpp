@@ -1,5 +1,6 @@
 #include "servers/service_runner.h"
 
+#include "servers/event_log.h"
 #include "servers/server_log.h"
 #include "servers/service_diagnosis.h"
 #include "servers/service_repair.h"
@@ -36,6 +37,22 @@ class Event {
 std::string ProfilePortValue(Service service) {
   const ProfileKey where = PortProfileKey(service);
   return GetIniValue(where.section, where.key, "", "Tellurix.ini");
+}
+
+constexpr unsigned long kPortForbidden = 10013;  // WSAEACCES
+
+// The Listen lines of the stack's httpd.conf.
+std::vector<ListenAddress> StackListens() {
+  const Result<std::string> conf = ReadFileBytes(ProgramDirectory() + "\\Apache2\\conf\\httpd.conf");
+  return conf ? ApacheListens(*conf) : std::vector<ListenAddress>();
+}
+
+// The address a Listen line gives the port; all addresses when none does.
+std::string AddressOf(unsigned port, const std::vector<ListenAddress>& listens) {
+  for (const ListenAddress& listen : listens) {
+    if (listen.port == port) return listen.address;
+  }
+  return {};
 }
 
 }  // namespace
@@ -98,12 +115,17 @@ void ServiceRunner::StartIfReady(Service service) {
       if (!StartTypeAllowsStart(service, registration->disabled)) return;
       if (!OfferOwnProgram(service, registration->commandLine)) return;
     }
-    // `net start` cannot succeed while another program holds the port.
-    if (const std::optional<unsigned> port = PortToCheck(service, ProfilePortValue(service))) {
-      if (ReportTakenPort(*port, false)) {
-        if (OfferPortMove(service, *port)) StartIfReady(service);
-        return;
-      }
+    // `net start` cannot succeed while another program holds a port the server
+    // needs, or Windows keeps it from being used. The server's own port can be
+    // moved; another of Apache's Listen lines is only named.
+    const std::vector<ListenAddress> listens = service == Service::Apache2 ? StackListens() : std::vector<ListenAddress>();
+    const std::optional<unsigned> port = PortToCheck(service, ProfilePortValue(service));
+    if (port && ReportPortInUse(*port, AddressOf(*port, listens))) {
+      if (OfferPortMove(service, *port)) StartIfReady(service);
+      return;
+    }
+    for (const ListenAddress& listen : listens) {
+      if (listen.port != port && ReportPortInUse(listen.port, listen.address)) return;
     }
   }
   RunNet(service, ServiceAction::Start);
@@ -174,6 +196,12 @@ bool ServiceRunner::ConfigurationAccepted() {
   const ConfigVerdict verdict = JudgeConfigTest(*run);
   if (verdict.runNet) return true;
   host_.Report(verdict.line);
+  const std::string home = ProgramDirectory();
+  const std::string documentRoot = GetIniValue("Apache", "DocumentRoot", "", "Tellurix.ini");
+  const CauseContext context{*PortToCheck(Service::Apache2, ""), home, documentRoot};
+  if (const auto cause = RecognizeCause(Service::Apache2, run->output, context); cause && !cause->line.empty()) {
+    host_.Report(cause->line);
+  }
   if (!verdict.message.empty()) host_.Tell(verdict.message);
   return false;
 }
@@ -185,6 +213,9 @@ void ServiceRunner::RunNet(Service service, ServiceAction half) {
   if (!stop) {
     log.path = ErrorLogOf(service);
     log.size = log.path.empty() ? std::nullopt : LogSize(log.path);
+    if (service == Service::Apache2) log.newestEvent = NewestEventRecord();
+  } else {
+    started_.erase(service);  // a stop the user asked for is no failure
   }
   if (auto program = WatchedProgram::Start(commandLine)) {
     net_.push_back({service, half, std::move(program), std::move(log)});
@@ -230,9 +261,24 @@ void ServiceRunner::PollNet() {
 
 void ServiceRunner::Diagnose(const Watched& ended, const ProgramRun& run) {
   const std::optional<std::string> line = NetFailedLine(ended.service, ended.half, run);
+  if (!line && ended.half == ServiceAction::Start) started_[ended.service] = {Clock::now(), ended.log};
   if (!line || NetReachedGoal(ended.half, StateOf(ended.service))) return;
   host_.Report(*line);
   if (ended.half == ServiceAction::Start) ExplainFailedStart(ended.service, ended.log, run.output);
+}
+
+void ServiceRunner::OnMonitorTick(Service service, bool running) {
+  const auto started = started_.find(service);
+  if (started == started_.end()) return;
+  const auto since = Clock::now() - started->second.at;
+  if (running && since <= std::chrono::milliseconds(kStoppedAfterStartWindowMs)) return;
+  const LogMark log = started->second.log;
+  started_.erase(started);
+  if (running) return;
+  // Windows was told the server runs, and it stopped soon after: a failed start.
+  const Event event(host_);
+  host_.Report(StoppedAfterStartLine(service));
+  ExplainFailedStart(service, log, "");
 }
 
 void ServiceRunner::ExplainFailedStart(Service service, const LogMark& log, std::string_view netOutput) {
@@ -241,34 +287,55 @@ void ServiceRunner::ExplainFailedStart(Service service, const LogMark& log, std:
   const std::string logPath = ErrorLogOf(service);
   const std::string logText = NewLogText(logPath, logPath == log.path ? log.size : std::nullopt);
   if (auto line = ErrorLogLine(service, logText)) host_.Report(*line);
+  // What Apache said before its logs were open went to the event log.
+  std::string evidence = logText + "\n" + std::string(netOutput);
+  if (log.newestEvent) {
+    const std::vector<std::string> reported = ApacheEventLinesAfter(*log.newestEvent);
+    if (auto line = ApacheReportedLine(reported)) host_.Report(*line);
+    for (const std::string& line : reported) evidence += "\n" + line;
+  }
   const std::optional<unsigned> profilePort = PortToCheck(service, ProfilePortValue(service));
   const unsigned port = profilePort.value_or(*PortToCheck(service, ""));
   const std::string home = ProgramDirectory();
-  const std::optional<KnownCause> cause = RecognizeCause(service, logText + "\n" + std::string(netOutput), port, home);
+  const std::string documentRoot = GetIniValue("Apache", "DocumentRoot", "", "Tellurix.ini");
+  const CauseContext context{port, home, documentRoot};
+  const std::optional<KnownCause> cause = RecognizeCause(service, evidence, context);
   bool explained = false;
   if (cause && !cause->portTaken) {
     host_.Report(cause->line);
     explained = true;
   }
-  bool portLine = false;
+  // Without its data folder MySQL writes no log at all.
+  if (service == Service::MySQL && !explained) {
+    const std::string data = MySQLDataFolderOf(home);
+    if (!IsFolder(data)) {
+      host_.Report(NoDataFolderLine(data));
+      explained = true;
+    }
+  }
+  bool portLine = false, forbidden = false;
   if (cause && cause->portTaken) {
-    portLine = ReportTakenPort(cause->port, true);
+    forbidden = ReportPortSaidTaken(cause->port);
+    portLine = true;
   } else if (profilePort) {
     portLine = ReportTakenPort(*profilePort, false);
   }
   // A taken or forbidden port of the server's own is moved if the user agrees.
-  const bool blocked = cause && cause->portBlocked;
+  const bool blocked = (cause && cause->portBlocked) || forbidden;
   const unsigned concerned = blocked ? cause->port : port;
   if (profilePort && (portLine || blocked) && concerned == *profilePort) {
     if (OfferPortMove(service, *profilePort)) StartIfReady(service);
     return;
   }
   if (explained || portLine) return;
-  // Nothing said why: perhaps the server cannot run at all.
+  // Nothing said why: perhaps the server cannot run at all, or (MySQL) says why
+  // when it reads my.ini.
   const std::string versionCheck = VersionCommandLine(service, home);
   if (const std::optional<ProgramRun> run = RunCaptured(versionCheck, kVersionTimeLimitMs, nullptr)) {
     if (auto line = UnrunnableLine(ImageName(OwnServerProgram(service, home)), *run)) {
       host_.Report(*line);
+    } else if (const auto said = RecognizeCause(service, run->output, context); said && !said->line.empty()) {
+      host_.Report(said->line);
     }
   }
 }
@@ -282,6 +349,25 @@ bool ServiceRunner::ReportTakenPort(unsigned port, bool saidTaken) {
     if (auto users = HttpServiceUsersLine(RunningServices())) host_.Report(*users);
   }
   return true;
+}
+
+bool ServiceRunner::ReportPortInUse(unsigned port, const std::string& address) {
+  if (ReportTakenPort(port, false)) return true;
+  const std::optional<std::string> line = PortBlockedLine(port, BindError(address, port));
+  if (line) host_.Report(*line);
+  return line.has_value();
+}
+
+bool ServiceRunner::ReportPortSaidTaken(unsigned port) {
+  // Old servers say the same words for a taken and a forbidden port: a port
+  // nobody holds that cannot be bound is forbidden.
+  const bool held = PortTakenLine(port, TcpListeners(), ImageNameOf, false).has_value();
+  if (!held && BindError({}, port) == kPortForbidden) {
+    host_.Report(*PortBlockedLine(port, kPortForbidden));
+    return true;
+  }
+  ReportTakenPort(port, true);
+  return false;
 }
 
 }  // namespace tellurix

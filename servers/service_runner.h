@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -44,6 +45,9 @@ class ServiceRunner {
   void Run(ServiceCommand command);
   // True when the timer was the runner's.
   bool OnTimer(UINT_PTR timerId);
+  // The status monitor's view of the server, each second: a server that stops
+  // within 15 s of a start that succeeded is explained as a failed start.
+  void OnMonitorTick(Service service, bool running);
 
  private:
   bool MayRun(Service service, ServiceAction action);
@@ -66,6 +70,7 @@ class ServiceRunner {
   struct LogMark {
     std::string path;  // empty when the log cannot be read
     std::optional<std::uint64_t> size;
+    std::optional<std::uint32_t> newestEvent;  // Apache: the event log's newest record then
   };
   struct Watched {
     Service service;
@@ -76,11 +81,22 @@ class ServiceRunner {
   void Diagnose(const Watched& ended, const ProgramRun& run);
   void ExplainFailedStart(Service service, const LogMark& log, std::string_view netOutput);
   bool ReportTakenPort(unsigned port, bool saidTaken);
+  // Before `net`: a listener holds the port, or it cannot be bound as the server
+  // would (on `address`, else on all); true when a line said so.
+  bool ReportPortInUse(unsigned port, const std::string& address);
+  // After a server said its port was taken; true when it is forbidden instead.
+  bool ReportPortSaidTaken(unsigned port);
 
   Host& host_;
   HWND window_;
   PendingRestarts restarts_;
   std::vector<Watched> net_;
+  // Starts that succeeded lately, until the server has run for 15 s.
+  struct Started {
+    Clock::time_point at;
+    LogMark log;
+  };
+  std::map<Service, Started> started_;
 };
 
 }  // namespace tellurix

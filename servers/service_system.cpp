@@ -114,24 +114,49 @@ std::string LongPathOf(const std::string& path) {
   return expanded.empty() ? path : Narrow(expanded);
 }
 
-bool CanBind(unsigned port) {
+namespace {
+
+// Binds a socket of this family to the address for exclusive use, as a server
+// does, and lets go at once: 0 when it could, else the Winsock error. An address
+// family the system does not have counts as bound.
+unsigned long TryBind(int family, const sockaddr* address, int length) {
+  SOCKET probe = socket(family, SOCK_STREAM, IPPROTO_TCP);
+  if (probe == INVALID_SOCKET) return family == AF_INET6 ? 0 : static_cast<unsigned long>(WSAGetLastError());
+  // Without exclusive use another socket could share the port unseen.
+  BOOL on = TRUE;
+  setsockopt(probe, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&on), sizeof(on));
+  if (family == AF_INET6) setsockopt(probe, IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<const char*>(&on), sizeof(on));
+  const unsigned long error = bind(probe, address, length) == 0 ? 0 : static_cast<unsigned long>(WSAGetLastError());
+  closesocket(probe);
+  return error == WSAEADDRNOTAVAIL || error == WSAEAFNOSUPPORT ? 0 : error;
+}
+
+}  // namespace
+
+unsigned long BindError(const std::string& address, unsigned port) {
   static const bool started = [] {
     WSADATA data;
     return WSAStartup(MAKEWORD(2, 2), &data) == 0;
   }();
-  if (!started) return false;
-  SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  if (probe == INVALID_SOCKET) return false;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<u_short>(port));
-  // Without exclusive use another socket could share the port unseen.
-  BOOL exclusive = TRUE;
-  setsockopt(probe, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive), sizeof(exclusive));
-  const bool bound = bind(probe, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
-  closesocket(probe);
-  return bound;
+  if (!started) return WSANOTINITIALISED;
+  sockaddr_in v4{};
+  v4.sin_family = AF_INET;
+  v4.sin_port = htons(static_cast<u_short>(port));
+  sockaddr_in6 v6{};
+  v6.sin6_family = AF_INET6;
+  v6.sin6_port = htons(static_cast<u_short>(port));
+  const auto bindV4 = [&] { return TryBind(AF_INET, reinterpret_cast<const sockaddr*>(&v4), sizeof(v4)); };
+  const auto bindV6 = [&] { return TryBind(AF_INET6, reinterpret_cast<const sockaddr*>(&v6), sizeof(v6)); };
+  if (address.empty()) {
+    const unsigned long error = bindV4();
+    return error ? error : bindV6();
+  }
+  if (inet_pton(AF_INET, address.c_str(), &v4.sin_addr) == 1) return bindV4();
+  if (inet_pton(AF_INET6, address.c_str(), &v6.sin6_addr) == 1) return bindV6();
+  return 0;  // a host name: the server resolves it, the panel does not guess
 }
+
+bool CanBind(unsigned port) { return BindError({}, port) == 0; }
 
 int SetServiceManual(Service service) {
   const OpenedService opened = Open(service, SERVICE_CHANGE_CONFIG);

@@ -28,7 +28,12 @@ std::vector<RunningService> RunningServices();
 
 // The TCP ports programs listen on, with their owners' process ids.
 std::vector<Listener> TcpListeners();
-// Whether the panel can listen on the port itself (the socket is closed at once).
+// Binding the port as a server would, on `address` (IPv4 or IPv6, as Apache's
+// Listen names it) or on all addresses, IPv4 and, where the system has it,
+// IPv6, for exclusive use; the socket is closed at once. 0 when it could be
+// bound, else the Winsock error (10013 forbidden, 10048 in use).
+unsigned long BindError(const std::string& address, unsigned port);
+// Whether the panel can listen on the port itself on all addresses.
 bool CanBind(unsigned port);
 
 // A path's long form (8.3 short names expanded); the path itself when the file

@@ -3,9 +3,17 @@
 //   httpd.exe, mysqld-nt.exe   a service that only behaves like one and serves nothing
 //                              ("--stop-delay-ms N" makes stopping slow; a file
 //                              "fail-start" beside it makes it end before it runs,
-//                              after appending the file's bytes to its error log:
-//                              ..\logs\error.log, ..\data\<computer name>.err);
-//                              also the servers' own tools: "httpd.exe -t" checks
+//                              saying the file's bytes where the server says what
+//                              happens before its logs are open: httpd.exe on its
+//                              error output (which Windows turns into event records
+//                              for a service, and Wine drops), mysqld-nt.exe in its
+//                              error log ..\data\<host name up to its first ".">.err;
+//                              a file "fail-after-start" makes it report running,
+//                              then after 1.5 s append the file's bytes to its error
+//                              log (httpd.exe: ..\logs\error.log) and stop, as a
+//                              server whose child process dies);
+//                              also the servers' own tools: "httpd.exe -t" (recorded
+//                              as the recorder below records) checks
 //                              ..\conf\httpd.conf for directives it does not know, as
 //                              Apache reports them; "-v" and "--version" print a
 //                              version; a file "exit-with" beside it holding a number
@@ -61,6 +69,11 @@ DWORD WINAPI Handler(DWORD control, DWORD, LPVOID, LPVOID) {
   return NO_ERROR;
 }
 
+std::wstring g_failAfterStart;  // the file whose bytes go to the log, when the server is to die
+std::wstring g_errorLog;
+void Append(const std::wstring& path, const std::string& bytes);
+std::string ReadAll(const std::wstring& path);
+
 void WINAPI ServiceMain(DWORD, LPWSTR*) {
   // The name is ignored for an own-process service.
   g_statusHandle = RegisterServiceCtrlHandlerExW(L"", Handler, nullptr);
@@ -73,6 +86,15 @@ void WINAPI ServiceMain(DWORD, LPWSTR*) {
   }
   g_status.dwControlsAccepted = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN;
   Report(SERVICE_RUNNING);
+  if (!g_failAfterStart.empty()) {
+    Sleep(1500);
+    Append(g_errorLog, ReadAll(g_failAfterStart));
+    g_status.dwWin32ExitCode = ERROR_SERVICE_SPECIFIC_ERROR;
+    g_status.dwServiceSpecificExitCode = 1;
+    CloseHandle(g_stopEvent);
+    Report(SERVICE_STOPPED);
+    return;
+  }
   WaitForSingleObject(g_stopEvent, INFINITE);
   // The checkpoint keeps moving so that callers polling the status do not give up.
   for (DWORD left = g_stopDelayMs; left > 0;) {
@@ -99,19 +121,30 @@ std::wstring ErrorLog(const std::wstring& folder, bool httpd) {
   return folder + L"..\\data\\" + (name.empty() ? L"mysql" : name) + L".err";
 }
 
+void Append(const std::wstring& path, const std::string& bytes) {
+  CreateDirectoryW(path.substr(0, path.rfind(L'\\')).c_str(), nullptr);
+  HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  if (file == INVALID_HANDLE_VALUE) return;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
 int Service(const std::wstring& folder, bool httpd) {
+  g_errorLog = ErrorLog(folder, httpd);
   if (GetFileAttributesW((folder + L"fail-start").c_str()) != INVALID_FILE_ATTRIBUTES) {
     const std::string said = ReadAll(folder + L"fail-start");
-    const std::wstring log = ErrorLog(folder, httpd);
-    CreateDirectoryW(log.substr(0, log.rfind(L'\\')).c_str(), nullptr);
-    HANDLE file = CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    if (file != INVALID_HANDLE_VALUE) {
-      WriteFile(file, said.data(), static_cast<DWORD>(said.size()), &written, nullptr);
-      CloseHandle(file);
+    if (httpd) {
+      DWORD written = 0;
+      WriteFile(GetStdHandle(STD_ERROR_HANDLE), said.data(), static_cast<DWORD>(said.size()), &written, nullptr);
+    } else {
+      Append(g_errorLog, said);
     }
     return 1;
+  }
+  if (GetFileAttributesW((folder + L"fail-after-start").c_str()) != INVALID_FILE_ATTRIBUTES) {
+    g_failAfterStart = folder + L"fail-after-start";
   }
   wchar_t emptyName[] = L"";
   const SERVICE_TABLE_ENTRYW table[] = {{emptyName, ServiceMain}, {nullptr, nullptr}};
@@ -227,7 +260,8 @@ int Uninstall(const std::wstring& name) {
   return error ? 1 : 0;
 }
 
-int Recorder(const std::wstring& self) {
+// Appends "<show state>|<command line>" to the file TELLURIX_RECORD names, if any.
+void Record() {
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   GetStartupInfoW(&startup);
@@ -244,6 +278,10 @@ int Recorder(const std::wstring& self) {
       CloseHandle(file);
     }
   }
+}
+
+int Recorder(const std::wstring& self) {
+  Record();
   std::istringstream script(ReadAll(self.substr(0, self.size() - 3) + L"txt"));
   std::string first, out, err;
   std::getline(script, first);
@@ -296,7 +334,10 @@ int wmain() {
       const std::string exitWith = ReadAll(folder + L"exit-with");
       if (!exitWith.empty()) return static_cast<int>(std::strtoul(exitWith.c_str(), nullptr, 0));
     }
-    if (httpd && check) return CheckConfiguration(folder);
+    if (httpd && check) {
+      Record();  // the check's command line, for the tests
+      return CheckConfiguration(folder);
+    }
     if (version) {
       Put(STD_OUTPUT_HANDLE, httpd ? "Server version: stand-in/2.2 (Win32)" : "mysqld-nt  Ver 5.0 (stand-in)");
       return 0;

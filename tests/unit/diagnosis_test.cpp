@@ -110,6 +110,17 @@ TEST(Diagnosis, PortComesFromTheProfileAndIsNamedWithItsOwner) {
   EXPECT_EQ(PortTakenLine(443, table, imageOf, true), "端口443已被其他程序占用...    ");
   EXPECT_EQ(PortTakenLine(3306, table, imageOf, true), "端口3306已被nginx.exe（PID 4242）占用...    ");
 
+  // Nobody listens, and the port cannot be bound: forbidden (Windows reserves it) or taken unseen.
+  EXPECT_EQ(PortBlockedLine(80, 10013),
+            "端口80被系统禁止使用（常见原因：Hyper-V、WSL或Docker保留了这个端口），请换用其他端口...    ");
+  EXPECT_EQ(PortBlockedLine(443, 10048), "端口443已被其他程序占用...    ");
+  for (unsigned long other : {0ul, 10049ul, 10047ul}) EXPECT_EQ(PortBlockedLine(80, other), std::nullopt) << other;
+  // Every Listen line of httpd.conf, as the server binds it.
+  EXPECT_EQ(ApacheListens("#Listen 12.34.56.78:80\r\nListen 80\r\n  listen\t127.0.0.1:8080\n"
+                          "Listen [::]:8443 https\nListen *:81\nListen [fe80::1]:82\nListenBacklog 511\n"
+                          "Listen\nListen localhost:x\n"),
+            (std::vector<ListenAddress>{{"", 80}, {"127.0.0.1", 8080}, {"::", 8443}, {"", 81}, {"fe80::1", 82}}));
+
   // Port 80 held by the Windows HTTP service, and who serves through it.
   const std::vector<Listener> http = {{80, 4}, {8080, 4242}};
   EXPECT_TRUE(HeldByHttpService(80, http));
@@ -168,11 +179,12 @@ TEST(Diagnosis, AProgramThatNeverRanSaysWhy) {
   EXPECT_EQ(InstallResultLine(Service::MySQL, {O::Exited, 0xC000007B, ""}, "C:\\T\\MySQL\\bin\\mysqld-nt.exe"),
             "安装服务MySQL失败：mysqld-nt.exe无法运行：它或它需要的DLL与Windows的位数不符...    ");
   EXPECT_EQ(VersionCommandLine(Service::Apache2, "C:\\A B"), "\"C:\\A B\\Apache2\\bin\\httpd.exe\" -v");
-  EXPECT_EQ(VersionCommandLine(Service::MySQL, "C:\\T"), "\"C:\\T\\MySQL\\bin\\mysqld-nt.exe\" --version");
+  EXPECT_EQ(VersionCommandLine(Service::MySQL, "C:\\T"),
+            "\"C:\\T\\MySQL\\bin\\mysqld-nt.exe\" --defaults-file=\"C:\\T\\MySQL\\my.ini\" --version");
 }
 
 TEST(Diagnosis, BrokenHttpdConfStopsTheCommandAnUnrunnableCheckDoesNot) {
-  EXPECT_EQ(ConfigTestCommandLine("C:\\My Stack"), "\"C:\\My Stack\\Apache2\\bin\\httpd.exe\" -t");
+  EXPECT_EQ(ConfigTestCommandLine("C:\\My Stack"), "\"C:\\My Stack\\Apache2\\bin\\httpd.exe\" -n \"Apache2\" -t");
   for (const ProgramRun& passes : {ProgramRun{O::Exited, 0, "Syntax OK\r\n"}, ProgramRun{O::CannotStart, 0, ""},
                                    ProgramRun{O::TimedOut, 0, "half"}}) {
     EXPECT_TRUE(JudgeConfigTest(passes).runNet);
@@ -180,11 +192,19 @@ TEST(Diagnosis, BrokenHttpdConfStopsTheCommandAnUnrunnableCheckDoesNot) {
   const ConfigVerdict broken = JudgeConfigTest(
       {O::Exited, 1, "\r\nAH00526: Syntax error on line 3 of C:/s/httpd.conf:  \r\nInvalid command 'Listn'\r\n"});
   EXPECT_FALSE(broken.runNet);
-  EXPECT_EQ(broken.line, "Apache配置有误，没有执行：AH00526: Syntax error on line 3 of C:/s/httpd.conf:...    ");
+  // The two lines of the report are one line of the list.
+  EXPECT_EQ(broken.line,
+            "Apache配置有误，没有执行：AH00526: Syntax error on line 3 of C:/s/httpd.conf: Invalid command "
+            "'Listn'...    ");
   EXPECT_EQ(broken.message,
             "httpd.conf有错误，命令没有执行：\r\n\r\nAH00526: Syntax error on line 3 of C:/s/httpd.conf:  "
             "\r\nInvalid command 'Listn'");
   EXPECT_EQ(JudgeConfigTest({O::Exited, 9, ""}).line, "Apache配置有误，没有执行：退出代码 9...    ");
+  EXPECT_EQ(JudgeConfigTest({O::Exited, 1, "AH00543: httpd.exe: bad user name nobody\r\nnext"}).line,
+            "Apache配置有误，没有执行：AH00543: httpd.exe: bad user name nobody...    ");
+  const std::string longer = "AH00526: Syntax error on line 7 of C:/" + std::string(150, 'p') + ":\n" + "Invalid";
+  EXPECT_EQ(JudgeConfigTest({O::Exited, 1, longer}).line,
+            "Apache配置有误，没有执行：" + longer.substr(0, 160) + "…...    ");
 }
 
 }  // namespace

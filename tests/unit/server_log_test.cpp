@@ -24,7 +24,12 @@ TEST(ServerLog, WhereEachServerWritesItsErrors) {
   for (const auto& row : apache) {
     EXPECT_EQ(ApacheErrorLog("C:\\T", row.httpdConf).value_or("none"), row.log ? row.log : "none") << row.httpdConf;
   }
-  EXPECT_EQ(MySQLDataFolder("C:\\T"), "C:\\T\\MySQL\\data");
+  const std::pair<const char*, const char*> datadirs[] = {
+      {"", "C:\\T\\MySQL\\data"},
+      {"\"D:/MySQL Data/\"", "D:\\MySQL Data"},
+      {"data2", "C:\\T\\MySQL\\data2"},
+  };
+  for (const auto& [datadir, folder] : datadirs) EXPECT_EQ(MySQLDataFolder("C:\\T", datadir), folder) << datadir;
   const struct {
     const char* logError;
     const char* log;
@@ -35,7 +40,9 @@ TEST(ServerLog, WhereEachServerWritesItsErrors) {
       {"\"E:/logs/mysqld.log\"", "E:\\logs\\mysqld.log"},
       {"errors", "C:\\T\\MySQL\\data\\errors.err"},  // the server adds the extension
   };
-  for (const auto& row : mysql) EXPECT_EQ(MySQLConfiguredErrorLog("C:\\T", row.logError).value_or("none"), row.log);
+  for (const auto& row : mysql) {
+    EXPECT_EQ(MySQLConfiguredErrorLog("C:\\T\\MySQL\\data", row.logError).value_or("none"), row.log);
+  }
   // Without log-error, the server's host name (gethostname: the DNS host name as
   // written, never the upper-case NetBIOS name) up to its first ".".
   const std::pair<const char*, const char*> hosts[] = {
@@ -45,7 +52,7 @@ TEST(ServerLog, WhereEachServerWritesItsErrors) {
       {"张三的电脑", "C:\\T\\MySQL\\data\\张三的电脑.err"},
       {"", "C:\\T\\MySQL\\data\\mysql.err"},
   };
-  for (const auto& [host, log] : hosts) EXPECT_EQ(MySQLDefaultErrorLog("C:\\T", host), log) << host;
+  for (const auto& [host, log] : hosts) EXPECT_EQ(MySQLDefaultErrorLog("C:\\T\\MySQL\\data", host), log) << host;
 }
 
 TEST(ServerLog, OnlyWhatTheServerWroteSinceTheCommandBegan) {
@@ -167,13 +174,58 @@ TEST(ServerLog, KnownCausesInPlainWords) {
        "MySQL的数据文件可能已损坏，修复之前请先备份“C:\\T\\MySQL\\data”...    "},
       {Service::MySQL, "[ERROR] Unknown/unsupported storage engine: InnoDB", false, 3306,
        "MySQL的数据文件可能已损坏，修复之前请先备份“C:\\T\\MySQL\\data”...    "},
+      // Apache's configuration errors, as 2.4 and 2.2 word them (2.2 names no folder).
+      {Service::Apache2, "AH00526: Syntax error on line 41 of C:/T/Apache2/conf/httpd.conf:\r\n"
+       "DocumentRoot 'C:/T/www2' is not a directory, or is not readable", false, 80, "网站目录不存在：C:/T/www2...    "},
+      {Service::Apache2, "Syntax error on line 41 of C:/T/Apache2/conf/httpd.conf:\nDocumentRoot must be a directory",
+       false, 80, "网站目录不存在：D:\\www...    "},
+      {Service::Apache2, "AH00526: Syntax error on line 12 of C:/T/Apache2/conf/extra/httpd-ssl.conf:\n"
+       "SSLCertificateFile: file 'C:/T/Apache2/conf/server.crt' does not exist or is empty", false, 80,
+       "SSL证书文件不存在：C:/T/Apache2/conf/server.crt...    "},
+      {Service::Apache2, "(OS 5)拒绝访问。  : AH00091: httpd.exe: could not open error log file C:/T/Apache2/logs/error.log.\n"
+       "AH00015: Unable to open logs", false, 80, "Apache无法打开错误日志文件：C:/T/Apache2/logs/error.log...    "},
+      // MySQL, as 5.0, 5.1, 5.5 and newer servers word it; the port is the one the
+      // "running on port" line names.
+      {Service::MySQL, "[ERROR] Can't start server: Bind on TCP/IP port. Got error: 10013: An attempt was made to "
+       "access a socket in a way forbidden by its access permissions.\n[ERROR] Do you already have another mysqld "
+       "server running on port: 3310 ?", false, 3310,
+       "端口3310被系统禁止使用（常见原因：Hyper-V、WSL或Docker保留了这个端口），请换用其他端口...    "},
+      {Service::MySQL, "2026-12-07 15:09:54 0 [ERROR] Can't start server: Bind on TCP/IP port. Got error: 13: "
+       "Permission denied\n2026-12-07 15:09:54 0 [ERROR] Do you already have another server running on port: 999 ?",
+       false, 999, "端口999被系统禁止使用（常见原因：Hyper-V、WSL或Docker保留了这个端口），请换用其他端口...    "},
+      {Service::MySQL, "Can't start server: Bind on TCP/IP port: No error\n061231 12:00:00 [ERROR] Do you already "
+       "have another mysqld server running on port: 3308 ?", true, 3308, ""},
+      {Service::MySQL, "2026-12-07 15:09:54 0 [ERROR] Do you already have another server running on port: 3306 ?", true,
+       3306, ""},
+      {Service::MySQL, "InnoDB: Operating system error number 32 in a file operation.\nInnoDB: Error number 32 means "
+       "'another program is using InnoDB's files'.", false, 3306,
+       "MySQL的数据文件正被其他程序使用（另一个MySQL或杀毒软件？）...    "},
+      {Service::MySQL, "[ERROR] mysqld: Can't lock aria control file '/var/lib/mysql/aria_log_control' for exclusive "
+       "use, error: 11. Will retry for 30 seconds", false, 3306,
+       "MySQL的数据文件正被其他程序使用（另一个MySQL或杀毒软件？）...    "},
+      {Service::MySQL, "InnoDB: Error: log file .\\ib_logfile0 is of different size 0 10485760 bytes\n"
+       "InnoDB: than specified in the .cnf file 0 5242880 bytes!", false, 3306,
+       "my.ini中的innodb_log_file_size与现有日志文件的大小不符，请改回原来的值...    "},
+      {Service::MySQL, "061231 12:00:00 [ERROR] Fatal error: Can't open and lock privilege tables: Table 'mysql.host' "
+       "doesn't exist", false, 3306, "MySQL的数据文件夹中缺少系统数据库mysql：“C:\\T\\MySQL\\data\\mysql”...    "},
+      // The most specific wins: an engine that is "not available" follows any InnoDB failure.
+      {Service::MySQL, "[ERROR] Unknown/unsupported storage engine: INNODB\nInnoDB: Unable to lock ./ibdata1, error: 11",
+       false, 3306, "MySQL的数据文件正被其他程序使用（另一个MySQL或杀毒软件？）...    "},
+      {Service::MySQL, "[ERROR] Unknown/unsupported storage engine: innodb", false, 3306,
+       "MySQL的数据文件可能已损坏，修复之前请先备份“C:\\T\\MySQL\\data”...    "},
+      {Service::MySQL, "[ERROR] Unknown/unsupported table type: INNODB", false, 3306,
+       "MySQL的数据文件可能已损坏，修复之前请先备份“C:\\T\\MySQL\\data”...    "},
+      {Service::MySQL, "[ERROR] Default storage engine (InnoDB) is not available", false, 3306,
+       "MySQL的数据文件可能已损坏，修复之前请先备份“C:\\T\\MySQL\\data”...    "},
+      {Service::MySQL, "InnoDB: Database page corruption on disk or a failed\nInnoDB: Page read from tablespace is "
+       "corrupted.", false, 3306, "MySQL的数据文件可能已损坏，修复之前请先备份“C:\\T\\MySQL\\data”...    "},
   };
   for (const auto& row : rows) {
     const unsigned serverPort = row.service == Service::Apache2 ? 80 : 3306;
-    const std::optional<KnownCause> cause = RecognizeCause(row.service, row.said, serverPort, "C:\\T");
+    const std::optional<KnownCause> cause = RecognizeCause(row.service, row.said, {serverPort, "C:\\T", "D:\\www"});
     ASSERT_TRUE(cause.has_value()) << row.said;
     EXPECT_EQ(cause->portTaken, row.portTaken) << row.said;
-    EXPECT_EQ(cause->portBlocked, row.portTaken || row.line[0] == "端口"[0]) << row.said;
+    EXPECT_EQ(cause->portBlocked, row.portTaken || std::string(row.line).rfind("端口", 0) == 0) << row.said;
     EXPECT_EQ(cause->port, row.port) << row.said;
     EXPECT_EQ(cause->line, row.line) << row.said;
   }
@@ -185,8 +237,18 @@ TEST(ServerLog, KnownCausesInPlainWords) {
            {Service::Apache2, "Cannot load into server"},
            {Service::MySQL, "unknown variable ''"},
        }) {
-    EXPECT_EQ(RecognizeCause(service, said, 80, "C:\\T").has_value(), false) << said;
+    EXPECT_EQ(RecognizeCause(service, said, {80, "C:\\T", ""}).has_value(), false) << said;
   }
+  // What Apache said through the event log: the first line that is no consequence.
+  const std::string bind =
+      "(OS 10048)通常每个套接字地址(协议/网络地址/端口)只允许使用一次。  : AH00072: make_sock: could not bind to "
+      "address [::]:80";
+  EXPECT_EQ(ApacheReportedLine({"AH00451: no listening sockets available, shutting down", bind,
+                                "AH00015: Unable to open logs"}),
+            "Apache报告：" + bind + "...    ");
+  EXPECT_EQ(ApacheReportedLine({"AH00451: no listening sockets available, shutting down", "Unable to open logs"}),
+            std::nullopt);
+  EXPECT_EQ(ApacheReportedLine({std::string(170, 'x')}), "Apache报告：" + std::string(160, 'x') + "…...    ");
 }
 
 }  // namespace
