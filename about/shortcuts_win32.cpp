@@ -8,6 +8,7 @@
 
 #include "about/shortcut_plan.h"
 #include "ui/launcher.h"
+#include "ui/system_library.h"
 #include "ui/win32_handles.h"
 #include "ui/win32_text.h"
 
@@ -15,18 +16,49 @@ namespace tellurix {
 
 namespace {
 
+// COM and OLE automation, loaded when the shortcuts are first made.
+struct OleApi {
+  decltype(&::CLSIDFromProgID) classOf = nullptr;
+  decltype(&::CoCreateInstance) create = nullptr;
+  decltype(&::VariantInit) variantInit = nullptr;
+  decltype(&::VariantClear) variantClear = nullptr;
+  decltype(&::SysAllocStringLen) allocString = nullptr;
+  decltype(&::SysFreeString) freeString = nullptr;
+  decltype(&::SysStringLen) stringLength = nullptr;
+};
+OleApi ole;
+
+bool LoadOle() {
+  if (ole.stringLength) return true;
+  OleApi found;
+  const bool com = EnterComApartment() &&
+                   SystemFunctions(L"ole32.dll")
+                       .Find(found.classOf, "CLSIDFromProgID")
+                       .Find(found.create, "CoCreateInstance")
+                       .complete();
+  const bool automation = com && SystemFunctions(L"oleaut32.dll")
+                                     .Find(found.variantInit, "VariantInit")
+                                     .Find(found.variantClear, "VariantClear")
+                                     .Find(found.allocString, "SysAllocStringLen")
+                                     .Find(found.freeString, "SysFreeString")
+                                     .Find(found.stringLength, "SysStringLen")
+                                     .complete();
+  if (automation) ole = found;
+  return automation;
+}
+
 // A VARIANT that is cleared (its text freed, its object released) when it goes.
 class Variant {
  public:
-  Variant() { VariantInit(&value_); }
+  Variant() { ole.variantInit(&value_); }
   explicit Variant(std::string_view text) : Variant() {
     const std::wstring wide = Widen(text);
-    value_.bstrVal = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+    value_.bstrVal = ole.allocString(wide.data(), static_cast<UINT>(wide.size()));
     if (value_.bstrVal) value_.vt = VT_BSTR;
   }
   Variant(const Variant&) = delete;
   Variant& operator=(const Variant&) = delete;
-  ~Variant() { VariantClear(&value_); }
+  ~Variant() { ole.variantClear(&value_); }
 
   VARIANT* get() { return &value_; }
   const VARIANT& value() const { return value_; }
@@ -68,9 +100,9 @@ bool Invoke(IDispatch* object, const wchar_t* name, WORD kind, Variant* argument
                                     result ? result->get() : nullptr, &exception, &badArgument);
   // The object's own description of a failure is not shown; the step is named instead.
   if (hr == DISP_E_EXCEPTION && exception.pfnDeferredFillIn) exception.pfnDeferredFillIn(&exception);
-  SysFreeString(exception.bstrSource);
-  SysFreeString(exception.bstrDescription);
-  SysFreeString(exception.bstrHelpFile);
+  ole.freeString(exception.bstrSource);
+  ole.freeString(exception.bstrDescription);
+  ole.freeString(exception.bstrHelpFile);
   return SUCCEEDED(hr);
 }
 
@@ -80,9 +112,9 @@ class ScriptShell final : public ShortcutShell {
  public:
   bool CreateShell() override {
     CLSID id;
-    if (FAILED(CLSIDFromProgID(L"wscript.shell", &id))) return false;
-    return SUCCEEDED(CoCreateInstance(id, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, __uuidof(IDispatch),
-                                      shell_.out()));
+    if (!LoadOle() || FAILED(ole.classOf(L"wscript.shell", &id))) return false;
+    return SUCCEEDED(ole.create(id, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, __uuidof(IDispatch),
+                                shell_.out()));
   }
 
   std::optional<std::string> ReadRegistry(std::string_view valueName) override {
@@ -92,7 +124,7 @@ class ScriptShell final : public ShortcutShell {
     // A folder is text (REG_SZ or REG_EXPAND_SZ); a number or binary value names none.
     if (value.value().vt != VT_BSTR) return std::nullopt;
     const BSTR text = value.value().bstrVal;
-    return Narrow(std::wstring_view(text, SysStringLen(text)));
+    return Narrow(std::wstring_view(text, ole.stringLength(text)));
   }
 
   bool SaveShortcut(const std::string& path, const std::string& target) override {

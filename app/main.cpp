@@ -1,7 +1,6 @@
 // Program entry: one instance, one main window, one message loop.
 #include <windows.h>
 #include <commctrl.h>
-#include <objbase.h>
 #include <shellapi.h>
 
 #include <string>
@@ -47,8 +46,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     return kExitAlreadyRunning;
   }
 
-  // The folder picker of the settings dialogs is a shell object.
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
 

@@ -1,5 +1,7 @@
 #include "app/main_window.h"
 
+#include <algorithm>
+
 #include "app/main_layout.h"
 #include "app/quick_access_runner.h"
 #include "ui/launcher.h"
@@ -108,6 +110,12 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       OnCommand(LOWORD(wParam));
       return 0;
     case WM_MOUSEMOVE: OnMouseMove(wParam, lParam); return 0;
+    case WM_SHOWWINDOW:
+      if (wParam && measuredLines_ >= 0) {
+        MeasureLines(measuredLines_);
+        measuredLines_ = -1;
+      }
+      return DefWindowProcW(hwnd_, message, wParam, lParam);
     case WM_CTLCOLORSTATIC:
       return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_CLOSE: OnClose(); return 0;
@@ -123,6 +131,13 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void MainWindow::OnCreate() {
+  // The icon first: a user at logon looks for it, and it needs none of the rest.
+  taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+  // Run as administrator, the panel must still hear a non-elevated Explorer restart.
+  AllowShellMessage(hwnd_, taskbarCreated_);
+  tray_.Init(hwnd_, smallIcon_.get(), kTrayCallbackMessage, Widen(text::kAppTitle).c_str());
+  if (!tray_.Add()) SetTimer(hwnd_, kTrayRetryTimer, TrayRetry::kIntervalMs, nullptr);
+
   font_.reset(CreateMessageFont(100));
   // The status marks are drawn larger so that the state can be read at a glance.
   markFont_.reset(CreateMessageFont(150));
@@ -133,16 +148,11 @@ void MainWindow::OnCreate() {
 
   fileMenu_.reset(BuildMenu(FileMenu()));
   filezMenu_.reset(BuildMenu(FilezMenu()));
-  taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
-  // Run as administrator, the panel must still hear a non-elevated Explorer restart.
-  AllowShellMessage(hwnd_, taskbarCreated_);
 }
 
 void MainWindow::OnLoad() {
   SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
   SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
-  tray_.Init(hwnd_, smallIcon_.get(), kTrayCallbackMessage, Widen(text::kAppTitle).c_str());
-  if (!tray_.Add()) SetTimer(hwnd_, kTrayRetryTimer, TrayRetry::kIntervalMs, nullptr);
   // The window stays hidden: it was created without WS_VISIBLE.
   for (Server server : kServers) {
     Apply(server, StartupProbe(server, IsProcessRunning(TraitsOf(server).imageName)));
@@ -179,17 +189,34 @@ void MainWindow::Apply(Server server, const StatusUpdate& update) {
 void MainWindow::AppendLine(std::string_view message) {
   const std::wstring line = Widen(std::string(message) + LocalTimeText());
   HWND list = GetDlgItem(hwnd_, ids::List1);
-  SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+  const LRESULT added = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+  // Measured only while the window shows: a hidden panel leaves the glyphs of
+  // its lines unloaded, and the lines are measured when it is shown.
+  if (IsWindowVisible(hwnd_)) {
+    MeasureLines(static_cast<int>(added));
+  } else if (measuredLines_ < 0) {
+    measuredLines_ = static_cast<int>(added);
+  }
+}
+
+void MainWindow::MeasureLines(int from) {
   // The list scrolls sideways only once a line is wider than it is.
+  HWND list = GetDlgItem(hwnd_, ids::List1);
+  const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
   HDC dc = GetDC(list);
   HGDIOBJ previous = SelectObject(dc, font_.get());
-  SIZE size{};
-  GetTextExtentPoint32W(dc, line.c_str(), static_cast<int>(line.size()), &size);
+  int widest = widestLine_;
+  for (int i = std::max(from, 0); i < count; ++i) {
+    std::wstring line(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1, L'\0');
+    line.resize(static_cast<size_t>(SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line.data()))));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, line.c_str(), static_cast<int>(line.size()), &size);
+    widest = std::max(widest, static_cast<int>(size.cx) + 2 * GetSystemMetrics(SM_CXEDGE) + 4);
+  }
   SelectObject(dc, previous);
   ReleaseDC(list, dc);
-  const int width = size.cx + 2 * GetSystemMetrics(SM_CXEDGE) + 4;
-  if (width > widestLine_) {
-    widestLine_ = width;
+  if (widest > widestLine_) {
+    widestLine_ = widest;
     SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widestLine_), 0);
   }
 }

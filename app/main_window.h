@@ -57,6 +57,7 @@ class MainWindow : public ServiceRunner::Host {
 
   void Apply(Server server, const StatusUpdate& update);
   void AppendLine(std::string_view message);
+  void MeasureLines(int from);  // widens the list's horizontal extent for lines from `from` on
   void ShowWholeLine();
   void ShowBalloon();  // the lines gathered for it, if any
 
@@ -79,7 +80,8 @@ class MainWindow : public ServiceRunner::Host {
   TrayRetry trayRetry_;
   StatusDisplay status_;
   bool dialogOpen_ = false;
-  int widestLine_ = 0;  // of the message list, in pixels
+  int widestLine_ = 0;     // of the message list, in pixels
+  int measuredLines_ = -1;  // the first line added while hidden and not measured yet; -1 for none
   int eventDepth_ = 0;
   std::vector<std::string> balloonLines_;  // reported while hidden, for the event's balloon
 

@@ -5,6 +5,7 @@
 #include "dialogs/settings_dialog.h"
 #include "resources/ids.h"
 #include "resources/texts.h"
+#include "ui/system_library.h"
 #include "ui/win32_text.h"
 
 namespace tellurix {
@@ -15,6 +16,8 @@ namespace {
 // the user cancels.
 std::string BrowseForFolder(HWND owner, std::string_view prompt) {
   const std::wstring title = Widen(prompt);
+  // The picker is a shell object: COM first (loaded now, not at startup).
+  EnterComApartment();
   BROWSEINFOW info{};
   info.hwndOwner = owner;
   info.lpszTitle = title.c_str();
@@ -23,7 +26,7 @@ std::string BrowseForFolder(HWND owner, std::string_view prompt) {
   if (!list) return {};
   wchar_t path[MAX_PATH] = {};
   const BOOL ok = SHGetPathFromIDListW(list, path);
-  CoTaskMemFree(list);
+  ILFree(list);
   return ok ? Narrow(path) : std::string();
 }
 

@@ -86,6 +86,8 @@ inline constexpr char kMadeManual[] = "服务{}已改为手动启动";
 inline constexpr char kChangeFailed[] = "修改服务{}失败：{}";
 // The administrator prompt of an install or a service change answered No.
 inline constexpr char kNotElevated[] = "没有得到管理员权限，服务{}没有改动";
+// A DLL of Windows (or a function of it) that a command loads and cannot find.
+inline constexpr char kSystemDllMissing[] = "无法加载Windows的系统文件：{}";
 inline constexpr char kForeignProgram[] = "服务{}运行的是其他位置的程序：{}";
 inline constexpr char kForeignQuestion[] = "是否把服务{}改为本目录的{}？";
 inline constexpr char kNoFreePort[] = "没有找到可用的端口，请在{}设置中换用其他端口";

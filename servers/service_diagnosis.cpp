@@ -51,6 +51,10 @@ std::string NotElevatedLine(Service service) {
   return MessageLine(FillIn(text::kNotElevated, {ServiceName(service)}));
 }
 
+std::string SystemDllMissingLine(std::string_view missing) {
+  return MessageLine(FillIn(text::kSystemDllMissing, {missing}));
+}
+
 std::string NoRightsLine(Service service) { return MessageLine(text::kNoRights + std::string(ServiceName(service))); }
 
 InstallCommand InstallCommandFor(Service service, std::string_view programDirectory) {

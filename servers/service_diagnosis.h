@@ -38,6 +38,8 @@ std::string NoRightsLine(Service service);
 // The administrator prompt of an install or a service change was answered No:
 // "没有得到管理员权限，服务…没有改动".
 std::string NotElevatedLine(Service service);
+// A DLL of Windows the command needs could not be loaded: "无法加载Windows的系统文件：ws2_32.dll".
+std::string SystemDllMissingLine(std::string_view missing);
 
 // The stack's own installer of the service, run elevated.
 struct InstallCommand {

@@ -118,6 +118,10 @@ void ServiceRunner::StartIfReady(Service service) {
     // `net start` cannot succeed while another program holds a port the server
     // needs, or Windows keeps it from being used. The server's own port can be
     // moved; another of Apache's Listen lines is only named.
+    if (const std::optional<std::string> missing = PortChecksUnavailable()) {
+      host_.Report(SystemDllMissingLine(*missing));
+      return;
+    }
     const std::vector<ListenAddress> listens = service == Service::Apache2 ? StackListens() : std::vector<ListenAddress>();
     const std::optional<unsigned> port = PortToCheck(service, ProfilePortValue(service));
     if (port && ReportPortInUse(*port, AddressOf(*port, listens))) {
@@ -312,6 +316,10 @@ void ServiceRunner::ExplainFailedStart(Service service, const LogMark& log, std:
       host_.Report(NoDataFolderLine(data));
       explained = true;
     }
+  }
+  if (const std::optional<std::string> missing = PortChecksUnavailable()) {
+    host_.Report(SystemDllMissingLine(*missing));
+    return;
   }
   bool portLine = false, forbidden = false;
   if (cause && cause->portTaken) {

@@ -7,6 +7,7 @@
 
 #include "servers/service_repair.h"
 
+#include "ui/system_library.h"
 #include "ui/win32_handles.h"
 #include "ui/win32_text.h"
 
@@ -30,6 +31,51 @@ OpenedService Open(Service service, DWORD access) {
   return opened;
 }
 
+// Winsock and the IP helper: loaded when a port is first checked, kept once
+// every function is there (a failed load is tried again by the next command).
+struct PortApi {
+  decltype(&::WSAStartup) startup = nullptr;
+  decltype(&::WSAGetLastError) lastError = nullptr;
+  decltype(&::socket) open = nullptr;
+  decltype(&::setsockopt) setOption = nullptr;
+  decltype(&::bind) bind = nullptr;
+  decltype(&::closesocket) close = nullptr;
+  decltype(&::InetPtonW) parse = nullptr;
+  decltype(&::GetExtendedTcpTable) tcpTable = nullptr;
+};
+
+const PortApi* Ports(std::string* missing = nullptr) {
+  static PortApi api;
+  static bool ready = false;
+  if (ready) return &api;
+  PortApi found;
+  SystemFunctions winsock(L"ws2_32.dll");
+  winsock.Find(found.startup, "WSAStartup")
+      .Find(found.lastError, "WSAGetLastError")
+      .Find(found.open, "socket")
+      .Find(found.setOption, "setsockopt")
+      .Find(found.bind, "bind")
+      .Find(found.close, "closesocket")
+      .Find(found.parse, "InetPtonW");
+  SystemFunctions ipHelper(L"iphlpapi.dll");
+  ipHelper.Find(found.tcpTable, "GetExtendedTcpTable");
+  WSADATA data;
+  const char* failed = !winsock.complete()                           ? winsock.missing().c_str()
+                       : !ipHelper.complete()                        ? ipHelper.missing().c_str()
+                       : found.startup(MAKEWORD(2, 2), &data) != 0 ? "ws2_32.dll!WSAStartup"
+                                                                      : nullptr;
+  if (failed) {
+    if (missing) *missing = failed;
+    return nullptr;
+  }
+  api = found;
+  ready = true;
+  return &api;
+}
+
+// The port in network byte order, as the socket addresses take it.
+u_short NetworkOrder(unsigned port) { return static_cast<u_short>((port & 0xFF) << 8 | (port >> 8 & 0xFF)); }
+
 // The listening rows of one of the system's TCP tables (IPv4 or IPv6).
 template <typename Table>
 void AddListeners(const unsigned char* bytes, std::vector<Listener>& listeners) {
@@ -44,14 +90,22 @@ void AddListeners(const unsigned char* bytes, std::vector<Listener>& listeners) 
 
 unsigned long OpenServiceError(Service service, DWORD access) { return Open(service, access).error; }
 
+std::optional<std::string> PortChecksUnavailable() {
+  std::string missing;
+  if (Ports(&missing)) return std::nullopt;
+  return missing;
+}
+
 std::vector<Listener> TcpListeners() {
   std::vector<Listener> listeners;
+  const PortApi* api = Ports();
+  if (!api) return listeners;
   for (ULONG family : {AF_INET, AF_INET6}) {
     DWORD size = 0;
-    GetExtendedTcpTable(nullptr, &size, FALSE, family, TCP_TABLE_OWNER_PID_LISTENER, 0);
+    api->tcpTable(nullptr, &size, FALSE, family, TCP_TABLE_OWNER_PID_LISTENER, 0);
     std::vector<unsigned char> table(size);
     if (size == 0 ||
-        GetExtendedTcpTable(table.data(), &size, FALSE, family, TCP_TABLE_OWNER_PID_LISTENER, 0) != NO_ERROR) {
+        api->tcpTable(table.data(), &size, FALSE, family, TCP_TABLE_OWNER_PID_LISTENER, 0) != NO_ERROR) {
       continue;
     }
     if (family == AF_INET) {
@@ -119,44 +173,44 @@ namespace {
 // Binds a socket of this family to the address for exclusive use, as a server
 // does, and lets go at once: 0 when it could, else the Winsock error. An address
 // family the system does not have counts as bound.
-unsigned long TryBind(int family, const sockaddr* address, int length) {
-  SOCKET probe = socket(family, SOCK_STREAM, IPPROTO_TCP);
-  if (probe == INVALID_SOCKET) return family == AF_INET6 ? 0 : static_cast<unsigned long>(WSAGetLastError());
+unsigned long TryBind(const PortApi& api, int family, const sockaddr* address, int length) {
+  SOCKET probe = api.open(family, SOCK_STREAM, IPPROTO_TCP);
+  if (probe == INVALID_SOCKET) return family == AF_INET6 ? 0 : static_cast<unsigned long>(api.lastError());
   // Without exclusive use another socket could share the port unseen.
   BOOL on = TRUE;
-  setsockopt(probe, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&on), sizeof(on));
-  if (family == AF_INET6) setsockopt(probe, IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<const char*>(&on), sizeof(on));
-  const unsigned long error = bind(probe, address, length) == 0 ? 0 : static_cast<unsigned long>(WSAGetLastError());
-  closesocket(probe);
+  api.setOption(probe, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&on), sizeof(on));
+  if (family == AF_INET6) {
+    api.setOption(probe, IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<const char*>(&on), sizeof(on));
+  }
+  const unsigned long error = api.bind(probe, address, length) == 0 ? 0 : static_cast<unsigned long>(api.lastError());
+  api.close(probe);
   return error == WSAEADDRNOTAVAIL || error == WSAEAFNOSUPPORT ? 0 : error;
 }
 
 }  // namespace
 
 unsigned long BindError(const std::string& address, unsigned port) {
-  static const bool started = [] {
-    WSADATA data;
-    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
-  }();
-  if (!started) return WSANOTINITIALISED;
+  const PortApi* api = Ports();
+  if (!api) return 0;  // nothing known; the command has said why already
   sockaddr_in v4{};
   v4.sin_family = AF_INET;
-  v4.sin_port = htons(static_cast<u_short>(port));
+  v4.sin_port = NetworkOrder(port);
   sockaddr_in6 v6{};
   v6.sin6_family = AF_INET6;
-  v6.sin6_port = htons(static_cast<u_short>(port));
-  const auto bindV4 = [&] { return TryBind(AF_INET, reinterpret_cast<const sockaddr*>(&v4), sizeof(v4)); };
-  const auto bindV6 = [&] { return TryBind(AF_INET6, reinterpret_cast<const sockaddr*>(&v6), sizeof(v6)); };
+  v6.sin6_port = NetworkOrder(port);
+  const auto bindV4 = [&] { return TryBind(*api, AF_INET, reinterpret_cast<const sockaddr*>(&v4), sizeof(v4)); };
+  const auto bindV6 = [&] { return TryBind(*api, AF_INET6, reinterpret_cast<const sockaddr*>(&v6), sizeof(v6)); };
   if (address.empty()) {
     const unsigned long error = bindV4();
     return error ? error : bindV6();
   }
-  if (inet_pton(AF_INET, address.c_str(), &v4.sin_addr) == 1) return bindV4();
-  if (inet_pton(AF_INET6, address.c_str(), &v6.sin6_addr) == 1) return bindV6();
+  const std::wstring wide = Widen(address);
+  if (api->parse(AF_INET, wide.c_str(), &v4.sin_addr) == 1) return bindV4();
+  if (api->parse(AF_INET6, wide.c_str(), &v6.sin6_addr) == 1) return bindV6();
   return 0;  // a host name: the server resolves it, the panel does not guess
 }
 
-bool CanBind(unsigned port) { return BindError({}, port) == 0; }
+bool CanBind(unsigned port) { return Ports() && BindError({}, port) == 0; }
 
 int SetServiceManual(Service service) {
   const OpenedService opened = Open(service, SERVICE_CHANGE_CONFIG);

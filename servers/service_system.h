@@ -26,6 +26,9 @@ std::optional<ServiceSetup> RegistrationOf(Service service);
 // The services that run now, for naming the users of the HTTP service.
 std::vector<RunningService> RunningServices();
 
+// The port checks need Winsock and the IP helper, loaded on first use: none
+// when they are there, else the DLL or function that is missing.
+std::optional<std::string> PortChecksUnavailable();
 // The TCP ports programs listen on, with their owners' process ids.
 std::vector<Listener> TcpListeners();
 // Binding the port as a server would, on `address` (IPv4 or IPv6, as Apache's

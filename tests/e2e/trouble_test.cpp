@@ -196,7 +196,10 @@ TEST(Trouble, ApacheSaysWhyInItsOwnWords) {
   Panel panel(home.exe());
   ASSERT_TRUE(panel.started());
   HWND list = GetDlgItem(panel.window(), ids::List1);
+  panel.Choose(ids::showme);
+  ASSERT_TRUE(WaitUntil([&] { return panel.Visible(); }));
   EXPECT_FALSE(GetWindowLongW(list, GWL_STYLE) & WS_HSCROLL) << "short lines need no scroll bar";
+  panel.Choose(ids::hideme);
 
   // A restart of a stopped Apache did what the user wanted: no failure between its two lines.
   size_t from = panel.Lines().size();
@@ -244,7 +247,10 @@ TEST(Trouble, ApacheSaysWhyInItsOwnWords) {
   for (const std::string& line : TextsFrom(panel, failing)) EXPECT_NE(line.rfind("Apache报告：", 0), 0u) << line;
   DeleteFileW((home / L"Apache2\\bin\\fail-start").c_str());
 
-  // The log line is wider than the list: it scrolls sideways, and a double-click shows it whole.
+  // The log line is wider than the list: shown, it scrolls sideways (lines that came
+  // while it was hidden are measured then), and a double-click shows a line whole.
+  panel.Choose(ids::showme);
+  ASSERT_TRUE(WaitUntil([&] { return panel.Visible(); }));
   EXPECT_TRUE(GetWindowLongW(list, GWL_STYLE) & WS_HSCROLL);
   RECT inside{};
   GetClientRect(list, &inside);

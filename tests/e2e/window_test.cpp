@@ -9,6 +9,7 @@
 #include "core/file_io.h"
 #include "harness.h"
 #include "ui/launcher.h"
+#include "ui/system_library.h"
 #include "ui/win32_text.h"
 
 #include <optional>
@@ -77,9 +78,10 @@ struct Box {
   unsigned type;
 };
 std::vector<Box> g_boxes;
+int g_answer = IDOK;
 int AnswerOk(void* owner, const wchar_t* text, const wchar_t*, unsigned type) {
   g_boxes.push_back({static_cast<HWND>(owner), Narrow(text), type});
-  return IDOK;
+  return g_answer;
 }
 
 // The administrator prompt, answered No: "ShellExecuteEx" fails with
@@ -220,6 +222,19 @@ TEST(WindowsBehaviour, TrayPromptsAndBoxesAsWindowsTreatsThem) {
   EXPECT_EQ(g_boxes[2].type, unsigned(MB_OK | MB_SETFOREGROUND | MB_TOPMOST));
   EXPECT_EQ(g_boxes[2].owner, window);
   EXPECT_EQ(g_boxes[2].text.rfind("没有得到管理员权限，服务MySQL没有改动...    ", 0), 0u);
+
+  // A DLL of Windows that will not load: the command that needs it says so and
+  // stops, and the panel goes on (the port checks load Winsock on first use).
+  tellurix::SetLibraryLoaderForTesting([](const wchar_t* name) -> HMODULE {
+    return _wcsicmp(name, L"ws2_32.dll") == 0 ? nullptr : LoadLibraryW(name);
+  });
+  g_answer = IDCANCEL;  // the bench's MySQL is another folder's: left as it is
+  const int from = LineCount(window);
+  Choose(window, ids::startm);
+  const std::vector<std::string> lines = LinesFrom(window, from);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[1], "无法加载Windows的系统文件：ws2_32.dll...    ");
+  tellurix::SetLibraryLoaderForTesting(nullptr);
 
   DestroyWindow(window);
   EXPECT_TRUE(WaitUntil([&] { return TrayIconCount() == iconsBefore; }, 5s));
