@@ -59,6 +59,10 @@ void StatusDisplay::Show(Server server, const ServerDisplay& display, HMENU file
     SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
   }
 
+  // The menus are the panel's own: they change only when the state does.
+  const int menuState = (display.startEnabled ? 1 : 0) | (display.stopEnabled ? 2 : 0);
+  if (menuState_[index] == menuState) return;
+  menuState_[index] = menuState;
   for (HMENU menu : {fileMenu, filezMenu}) {
     for (int i = 0; i < 2; ++i) {
       EnableMenuItem(menu, traits.startEntries[i], MF_BYCOMMAND | (display.startEnabled ? MF_ENABLED : MF_GRAYED));

@@ -26,6 +26,8 @@ class StatusDisplay {
   HWND tooltip_ = nullptr;
   COLORREF colour_[2] = {};
   std::wstring tip_[2];
+  // The menus' state as last set, per server: {start enabled, stop enabled}; -1 before the first.
+  int menuState_[2] = {-1, -1};
 };
 
 }  // namespace tellurix

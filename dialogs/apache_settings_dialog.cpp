@@ -36,7 +36,10 @@ class ApacheSettingsDialog : public SettingsDialog {
 
  private:
   void OnOwnCommand(int id) override {
-    if (id == ids::fapache::Command3) SetText(ids::fapache::root, BrowseForFolder(hwnd(), text::kChooseRoot));
+    if (id != ids::fapache::Command3) return;
+    // Cancelled, the picker chose nothing, and the folder typed stays.
+    const std::string chosen = BrowseForFolder(hwnd(), text::kChooseRoot);
+    if (!chosen.empty()) SetText(ids::fapache::root, chosen);
   }
 };
 

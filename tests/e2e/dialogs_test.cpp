@@ -93,6 +93,22 @@ TEST(Dialogs, SettingsAreShownCheckedAndWrittenSafely) {
     EXPECT_TRUE(Untouched(profilePath, profile) && Untouched(filePath, file)) << "written unchanged";
     dialog = panel.Open(c.entry, c.caption);
     ASSERT_NE(dialog, nullptr);
+    if (c.entry == ids::apcheset) {
+      // The folder picker, a shell object (COM entered on first use): cancelled, the folder stays.
+      Press(dialog, a::Command3);
+      HWND picker = nullptr;
+      EXPECT_TRUE(WaitUntil([&] {
+        for (HWND w = nullptr; !picker && (w = FindWindowExW(nullptr, w, L"#32770", nullptr));) {
+          DWORD owner = 0;
+          GetWindowThreadProcessId(w, &owner);
+          if (owner == panel.processId() && w != dialog && IsWindowVisible(w)) picker = w;
+        }
+        return picker != nullptr;
+      }));
+      PostMessageW(picker, WM_COMMAND, IDCANCEL, 0);
+      EXPECT_TRUE(Closed(picker));
+      EXPECT_EQ(Read(dialog, a::root), www);
+    }
 
     // A failed check: its message, the dialog open as typed, nothing written.
     Type(dialog, c.bad, c.badText);
