@@ -1,5 +1,7 @@
 #include "core/codepage.h"
 
+#include "core/text_lines.h"
+
 namespace tellurix {
 
 EncodeFlags EncodeFlagsFor(unsigned codePage) {
@@ -11,6 +13,19 @@ EncodeFlags EncodeFlagsFor(unsigned codePage) {
                        codePage == 52936 || (codePage >= 57002 && codePage <= 57011);
   if (noFlags) return {0, false};
   return {kNoBestFitChars, true};
+}
+
+std::string FromProgramOutput(std::string_view bytes) {
+  std::string text;
+  while (!bytes.empty()) {
+    const size_t end = bytes.find('\n');
+    const std::string_view line = bytes.substr(0, end == std::string_view::npos ? bytes.size() : end + 1);
+    bool ascii = true;
+    for (unsigned char byte : line) ascii = ascii && byte < 0x80;
+    text += !ascii && IsUtf8(line) ? std::string(line) : FromConsoleCodePage(line);
+    bytes.remove_prefix(line.size());
+  }
+  return text;
 }
 
 }  // namespace tellurix

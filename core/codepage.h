@@ -29,9 +29,13 @@ std::optional<std::string> ToCodePage(std::string_view utf8, unsigned codePage);
 std::optional<std::string> FromCodePage(std::string_view bytes, unsigned codePage);
 #endif
 
-// What a console program printed, as UTF-8 text: bytes in the console's (OEM)
-// code page; bytes that are not valid there become U+FFFD instead of failing
-// the whole text.
+// Bytes in the console's (OEM) code page as UTF-8 text; bytes that are not valid
+// there become U+FFFD instead of failing the whole text.
+std::string FromConsoleCodePage(std::string_view bytes);
+// What a console program printed, as UTF-8 text, line by line: a line that is
+// valid UTF-8 and not plain ASCII is taken as UTF-8 (Apache prints the paths of
+// its configuration so, whatever the console's code page), any other line is in
+// the console's code page (as `net` and Windows' own messages are).
 std::string FromProgramOutput(std::string_view bytes);
 
 // Whether the byte starts a two-byte character in the ANSI code page (code page

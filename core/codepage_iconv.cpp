@@ -46,7 +46,7 @@ std::optional<std::string> FromAnsi(std::string_view ansi) {
   return Convert("UTF-8", CodePageName().c_str(), ansi);
 }
 
-std::string FromProgramOutput(std::string_view bytes) {
+std::string FromConsoleCodePage(std::string_view bytes) {
   if (auto text = FromAnsi(bytes)) return *text;
   std::string text;
   for (unsigned char byte : bytes) text += byte < 0x80 ? std::string(1, static_cast<char>(byte)) : "\xEF\xBF\xBD";

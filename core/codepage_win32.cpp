@@ -54,7 +54,7 @@ std::optional<std::string> FromCodePage(std::string_view bytes, unsigned codePag
 std::optional<std::string> ToAnsi(std::string_view utf8) { return ToCodePage(utf8, GetACP()); }
 std::optional<std::string> FromAnsi(std::string_view ansi) { return FromCodePage(ansi, GetACP()); }
 
-std::string FromProgramOutput(std::string_view bytes) {
+std::string FromConsoleCodePage(std::string_view bytes) {
   return Encode(CP_UTF8, Decode(GetOEMCP(), bytes, 0).value_or(std::wstring())).value_or(std::string());
 }
 

@@ -162,6 +162,8 @@ TEST(Trouble, ApacheFixesAreOneQuestionAwayAndABrokenHttpdConfStopsTheRestart) {
   const size_t reportStart = report.find("AH00526"), firstEnd = report.find("\r\n", reportStart);
   const std::string joined = report.substr(reportStart, firstEnd - reportStart) + " " + report.substr(firstEnd + 2);
   ASSERT_NE(joined.find(": Invalid command 'Listn', perhaps misspelled"), std::string::npos) << joined;
+  // The path Apache prints in UTF-8 reads as it is, in a folder named in Chinese.
+  EXPECT_NE(joined.find(Narrow(home / L"Apache2\\bin\\..\\conf\\httpd.conf") + ":"), std::string::npos) << joined;
   std::string cut;  // after 160 characters
   for (size_t i = 0, characters = 0; i < joined.size(); ++i) {
     if ((joined[i] & 0xC0) != 0x80 && characters++ == 160) {

@@ -2,6 +2,7 @@
 // the listener table and httpd.exe -t make the panel say and do.
 #include <gtest/gtest.h>
 
+#include "core/codepage.h"
 #include "servers/service_diagnosis.h"
 
 namespace tellurix {
@@ -82,6 +83,15 @@ TEST(Diagnosis, ReasonIsTheOutputOnOneShortLine) {
       {chinese80 + "务", 1, chinese80 + "…"},  // characters, not bytes
   };
   for (const auto& row : rows) EXPECT_EQ(ShapeReason(row.output, row.code), row.reason) << row.output;
+  // The output itself: `net` prints in the console's code page, Apache the paths
+  // of its configuration in UTF-8; each line is read as it was written.
+  SetAnsiCodePage("CP936");
+  const std::string net = "正在启动服务 Apache2。\r\n服务请求超时。\r\n";
+  const std::string where = "AH00526: Syntax error on line 25 of D:/软件/Tellurix/Apache2/conf/httpd.conf:\r\n";
+  const std::string what = "Invalid command 'Listn', perhaps misspelled\r\n";
+  EXPECT_EQ(FromProgramOutput(ToAnsi(net).value()), net);
+  EXPECT_EQ(FromProgramOutput(where + what), where + what);
+  EXPECT_EQ(FromProgramOutput(ToAnsi(net).value() + where), net + where);
   EXPECT_EQ(NetFailedLine(Service::Apache2, ServiceAction::Start, {O::Exited, 0, "whatever"}), std::nullopt);
   EXPECT_EQ(NetFailedLine(Service::Apache2, ServiceAction::Start, {O::Exited, 2, "bad"}), "Apache启动失败：bad...    ");
   EXPECT_EQ(NetFailedLine(Service::MySQL, ServiceAction::Stop, {O::Exited, 2, ""}), "MySQL停止失败：退出代码 2...    ");
