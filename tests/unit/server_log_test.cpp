@@ -197,8 +197,8 @@ TEST(ServerLog, KnownCausesInPlainWords) {
        "have another mysqld server running on port: 3308 ?", true, 3308, ""},
       {Service::MySQL, "2026-12-07 15:09:54 0 [ERROR] Do you already have another server running on port: 3306 ?", true,
        3306, ""},
-      {Service::MySQL, "InnoDB: Operating system error number 32 in a file operation.\nInnoDB: Error number 32 means "
-       "'another program is using InnoDB's files'.", false, 3306,
+      {Service::MySQL, "InnoDB: Operating system error number 32 in a file operation.\nInnoDB: The error means that "
+       "another program is using InnoDB's files.", false, 3306,
        "MySQL的数据文件正被其他程序使用（另一个MySQL或杀毒软件？）...    "},
       {Service::MySQL, "[ERROR] mysqld: Can't lock aria control file '/var/lib/mysql/aria_log_control' for exclusive "
        "use, error: 11. Will retry for 30 seconds", false, 3306,
