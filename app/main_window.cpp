@@ -173,9 +173,10 @@ void MainWindow::OnTimer(UINT_PTR timerId) {
 void MainWindow::OnTimer1Tick() {
   for (Server server : kServers) {
     const bool reported = server == Server::Apache ? apacheRunning_ : mySQLRunning_;
-    const StatusUpdate update = MonitorTick(server, IsProcessRunning(TraitsOf(server).imageName), reported);
+    const ServerTraits& traits = TraitsOf(server);
+    const StatusUpdate update = MonitorTick(server, IsProcessRunning(traits.imageName), reported);
     Apply(server, update);
-    services_->OnMonitorTick(server == Server::Apache ? Service::Apache2 : Service::MySQL, update.running);
+    services_->OnMonitorTick(traits.service, update.running);
   }
 }
 

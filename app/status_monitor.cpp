@@ -7,19 +7,19 @@ namespace tellurix {
 
 namespace {
 
+// clang-format off
 const ServerTraits kApache = {
-    "httpd.exe",          text::kApacheStarted,    text::kApacheStopped,
+    Service::Apache2,        "httpd.exe",            text::kApacheStarted,       text::kApacheStopped,
     text::kApacheRunningTip, text::kApacheStoppedTip, ids::la,
-    ids::starta,          ids::stopa,              {ids::astart, ids::astart2},
-    {ids::astop, ids::astop2},
+    ids::starta,             ids::stopa,             {ids::astart, ids::astart2}, {ids::astop, ids::astop2},
 };
 
 const ServerTraits kMySQL = {
-    "mysqld-nt.exe",     text::kMySQLStarted,    text::kMySQLStopped,
-    text::kMySQLRunningTip, text::kMySQLStoppedTip, ids::lm,
-    ids::startm,         ids::stopm,             {ids::mstart, ids::mstart2},
-    {ids::mstop, ids::mstop2},
+    Service::MySQL,          "mysqld-nt.exe",        text::kMySQLStarted,        text::kMySQLStopped,
+    text::kMySQLRunningTip,  text::kMySQLStoppedTip,  ids::lm,
+    ids::startm,             ids::stopm,             {ids::mstart, ids::mstart2}, {ids::mstop, ids::mstop2},
 };
+// clang-format on
 
 ServerDisplay DisplayFor(const ServerTraits& traits, bool running) {
   if (running) return {text::kRunningMark, kRunningColour, traits.runningTip, false, true};

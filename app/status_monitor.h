@@ -5,12 +5,15 @@
 #include <cstdint>
 #include <string_view>
 
+#include "servers/service_commands.h"
+
 namespace tellurix {
 
 enum class Server { Apache, MySQL };
 inline constexpr Server kServers[] = {Server::Apache, Server::MySQL};  // probe order
 
 struct ServerTraits {
+  Service service;             // the Windows service that runs the server
   std::string_view imageName;  // process image probed for the server
   std::string_view cameUp;     // logged when the server is first seen running
   std::string_view wentDown;   // logged when the server is first seen stopped

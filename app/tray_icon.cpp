@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "app/tray_policy.h"
+#include "ui/system_library.h"
 
 namespace tellurix {
 
@@ -13,12 +14,6 @@ ShellNotifyStep shellNotify = SystemShellNotify;
 
 FARPROC SystemUser32Lookup(const char* name) { return GetProcAddress(GetModuleHandleW(L"user32.dll"), name); }
 User32Lookup user32Lookup = SystemUser32Lookup;
-
-// A function found at run time, as the type it has.
-template <typename Function>
-Function Found(const char* name) {
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(user32Lookup(name)));
-}
 
 // The filter's actions, as <winuser.h> of Windows 7 defines them.
 constexpr DWORD kMsgFltAllow = 1;  // MSGFLT_ALLOW, for ChangeWindowMessageFilterEx
@@ -64,9 +59,9 @@ void TrayIcon::Delete() {
 void AllowShellMessage(HWND window, UINT message) {
   using FilterEx = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
   using Filter = BOOL(WINAPI*)(UINT, DWORD);
-  if (const auto filterEx = Found<FilterEx>("ChangeWindowMessageFilterEx")) {
+  if (const auto filterEx = AsFunction<FilterEx>(user32Lookup("ChangeWindowMessageFilterEx"))) {
     filterEx(window, message, kMsgFltAllow, nullptr);
-  } else if (const auto filter = Found<Filter>("ChangeWindowMessageFilter")) {
+  } else if (const auto filter = AsFunction<Filter>(user32Lookup("ChangeWindowMessageFilter"))) {
     filter(message, kMsgFltAdd);
   }
 }

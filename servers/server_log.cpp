@@ -269,8 +269,8 @@ std::optional<KnownCause> RecognizeCause(Service service, std::string_view evide
     if (row.line) {
       std::string filled = *value;
       if (row.capture == Capture::Port) filled = std::to_string(cause.port);
-      if (row.capture == Capture::Home) filled = std::string(context.programDirectory);
-      if (row.capture == Capture::DocumentRoot) filled = std::string(context.documentRoot);
+      if (row.capture == Capture::Home) filled = context.programDirectory;
+      if (row.capture == Capture::DocumentRoot) filled = context.documentRoot;
       cause.line = MessageLine(FillIn(row.line, {filled}));
     }
     return cause;

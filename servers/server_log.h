@@ -60,9 +60,9 @@ struct KnownCause {
 };
 // What a cause's line may need beside the evidence.
 struct CauseContext {
-  unsigned port = 0;                  // the port the server uses, for a message that names none
-  std::string_view programDirectory;  // the stack's folder
-  std::string_view documentRoot;      // the profile's, for Apache 2.2's message that names none
+  unsigned port = 0;             // the port the server uses, for a message that names none
+  std::string programDirectory;  // the stack's folder
+  std::string documentRoot;      // the profile's, for Apache 2.2's message that names none
 };
 // The first cause of the table that the evidence shows (the words compared
 // without case: the servers echo the user's own spelling of a name).

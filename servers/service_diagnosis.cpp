@@ -155,9 +155,8 @@ std::optional<std::string> PortTakenLine(unsigned port, const std::vector<Listen
 }
 
 std::optional<std::string> PortBlockedLine(unsigned port, unsigned long bindError) {
-  constexpr unsigned long kAccessDenied = 10013, kAddressInUse = 10048;  // WSAEACCES, WSAEADDRINUSE
-  if (bindError == kAccessDenied) return MessageLine(FillIn(text::kCausePortForbidden, {std::to_string(port)}));
-  if (bindError == kAddressInUse) return MessageLine(text::kPort + std::to_string(port) + text::kTakenByOther);
+  if (bindError == kPortForbidden) return MessageLine(FillIn(text::kCausePortForbidden, {std::to_string(port)}));
+  if (bindError == kPortInUse) return MessageLine(text::kPort + std::to_string(port) + text::kTakenByOther);
   return std::nullopt;
 }
 
@@ -168,6 +167,7 @@ std::vector<ListenAddress> ApacheListens(std::string_view httpdConf) {
     if (!StartsWithNoCase(words, "Listen") || words.size() < 7 || (words[6] != ' ' && words[6] != '\t')) continue;
     std::string_view where = TrimBlanks(words.substr(6));
     where = where.substr(0, where.find_first_of(" \t"));  // a protocol may follow
+    if (where.empty()) continue;
     ListenAddress listen;
     std::string_view port = where;
     if (const size_t colon = where.rfind(':'); colon != std::string_view::npos) {
@@ -178,7 +178,7 @@ std::vector<ListenAddress> ApacheListens(std::string_view httpdConf) {
       }
       if (listen.address == "*") listen.address.clear();
     }
-    if (auto number = PortToCheck(Service::Apache2, port); number && !port.empty()) {
+    if (auto number = PortToCheck(Service::Apache2, port); number && !port.empty()) {  // "[::]:" names none
       listen.port = *number;
       listens.push_back(listen);
     }

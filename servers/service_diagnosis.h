@@ -109,6 +109,7 @@ inline constexpr unsigned long kSystemProcessId = 4;
 // Docker) or taken (10048, by a socket the listener table does not show);
 // none for any other outcome.
 std::optional<std::string> PortBlockedLine(unsigned port, unsigned long bindError);
+inline constexpr unsigned long kPortForbidden = 10013, kPortInUse = 10048;  // WSAEACCES, WSAEADDRINUSE
 
 // The addresses Apache listens on, from every `Listen` line of httpd.conf:
 // "80", "127.0.0.1:8080", "[::]:80" (the address empty for all of them).

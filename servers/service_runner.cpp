@@ -39,7 +39,11 @@ std::string ProfilePortValue(Service service) {
   return GetIniValue(where.section, where.key, "", "Tellurix.ini");
 }
 
-constexpr unsigned long kPortForbidden = 10013;  // WSAEACCES
+// What the cause table may need beside the evidence: `port` for a message that
+// names none, the stack's folder, and the profile's DocumentRoot.
+CauseContext CauseContextOf(unsigned port) {
+  return {port, ProgramDirectory(), GetIniValue("Apache", "DocumentRoot", "", "Tellurix.ini")};
+}
 
 // The Listen lines of the stack's httpd.conf.
 std::vector<ListenAddress> StackListens() {
@@ -200,9 +204,7 @@ bool ServiceRunner::ConfigurationAccepted() {
   const ConfigVerdict verdict = JudgeConfigTest(*run);
   if (verdict.runNet) return true;
   host_.Report(verdict.line);
-  const std::string home = ProgramDirectory();
-  const std::string documentRoot = GetIniValue("Apache", "DocumentRoot", "", "Tellurix.ini");
-  const CauseContext context{*PortToCheck(Service::Apache2, ""), home, documentRoot};
+  const CauseContext context = CauseContextOf(*PortToCheck(Service::Apache2, ""));
   if (const auto cause = RecognizeCause(Service::Apache2, run->output, context); cause && !cause->line.empty()) {
     host_.Report(cause->line);
   }
@@ -300,9 +302,8 @@ void ServiceRunner::ExplainFailedStart(Service service, const LogMark& log, std:
   }
   const std::optional<unsigned> profilePort = PortToCheck(service, ProfilePortValue(service));
   const unsigned port = profilePort.value_or(*PortToCheck(service, ""));
-  const std::string home = ProgramDirectory();
-  const std::string documentRoot = GetIniValue("Apache", "DocumentRoot", "", "Tellurix.ini");
-  const CauseContext context{port, home, documentRoot};
+  const CauseContext context = CauseContextOf(port);
+  const std::string& home = context.programDirectory;
   const std::optional<KnownCause> cause = RecognizeCause(service, evidence, context);
   bool explained = false;
   if (cause && !cause->portTaken) {
@@ -326,7 +327,7 @@ void ServiceRunner::ExplainFailedStart(Service service, const LogMark& log, std:
     forbidden = ReportPortSaidTaken(cause->port);
     portLine = true;
   } else if (profilePort) {
-    portLine = ReportTakenPort(*profilePort, false);
+    portLine = ReportTakenPort(*profilePort, false, TcpListeners());
   }
   // A taken or forbidden port of the server's own is moved if the user agrees.
   const bool blocked = (cause && cause->portBlocked) || forbidden;
@@ -348,8 +349,7 @@ void ServiceRunner::ExplainFailedStart(Service service, const LogMark& log, std:
   }
 }
 
-bool ServiceRunner::ReportTakenPort(unsigned port, bool saidTaken) {
-  const std::vector<Listener> listeners = TcpListeners();
+bool ServiceRunner::ReportTakenPort(unsigned port, bool saidTaken, const std::vector<Listener>& listeners) {
   const std::optional<std::string> line = PortTakenLine(port, listeners, ImageNameOf, saidTaken);
   if (!line) return false;
   host_.Report(*line);
@@ -360,21 +360,22 @@ bool ServiceRunner::ReportTakenPort(unsigned port, bool saidTaken) {
 }
 
 bool ServiceRunner::ReportPortInUse(unsigned port, const std::string& address) {
-  if (ReportTakenPort(port, false)) return true;
+  if (ReportTakenPort(port, false, TcpListeners())) return true;
   const std::optional<std::string> line = PortBlockedLine(port, BindError(address, port));
   if (line) host_.Report(*line);
   return line.has_value();
 }
 
 bool ServiceRunner::ReportPortSaidTaken(unsigned port) {
+  const std::vector<Listener> listeners = TcpListeners();
+  if (ReportTakenPort(port, false, listeners)) return false;
   // Old servers say the same words for a taken and a forbidden port: a port
   // nobody holds that cannot be bound is forbidden.
-  const bool held = PortTakenLine(port, TcpListeners(), ImageNameOf, false).has_value();
-  if (!held && BindError({}, port) == kPortForbidden) {
+  if (BindError({}, port) == kPortForbidden) {
     host_.Report(*PortBlockedLine(port, kPortForbidden));
     return true;
   }
-  ReportTakenPort(port, true);
+  ReportTakenPort(port, true, listeners);
   return false;
 }
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "servers/service_commands.h"
+#include "servers/service_diagnosis.h"
 #include "ui/launcher.h"
 
 namespace tellurix {
@@ -80,7 +81,7 @@ class ServiceRunner {
   };
   void Diagnose(const Watched& ended, const ProgramRun& run);
   void ExplainFailedStart(Service service, const LogMark& log, std::string_view netOutput);
-  bool ReportTakenPort(unsigned port, bool saidTaken);
+  bool ReportTakenPort(unsigned port, bool saidTaken, const std::vector<Listener>& listeners);
   // Before `net`: a listener holds the port, or it cannot be bound as the server
   // would (on `address`, else on all); true when a line said so.
   bool ReportPortInUse(unsigned port, const std::string& address);

@@ -10,6 +10,13 @@
 
 namespace tellurix {
 
+// A function found by GetProcAddress, as the type it has (through void*, which
+// the compilers take for any function type).
+template <typename Function>
+Function AsFunction(FARPROC found) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(found));
+}
+
 // The DLL, loaded from the system folder only, never from the program's folder
 // or the current one; nullptr when it cannot be loaded.
 HMODULE SystemLibrary(const wchar_t* name);
@@ -25,7 +32,7 @@ class SystemFunctions {
   template <typename Function>
   SystemFunctions& Find(Function& function, const char* name) {
     FARPROC found = module_ && missing_.empty() ? GetProcAddress(module_, name) : nullptr;
-    function = reinterpret_cast<Function>(reinterpret_cast<void*>(found));
+    function = AsFunction<Function>(found);
     if (!found && missing_.empty()) Miss(name);
     return *this;
   }

@@ -55,7 +55,10 @@ BOOL ShellAsAtLogon(DWORD message, NOTIFYICONDATAW* data) {
   return Shell_NotifyIconW(message, data);
 }
 
-// user32's message filter: Wine's does nothing, so the calls are recorded.
+// user32's message filter ("ChangeWindowMessageFilterEx function": with UIPI a
+// window of higher integrity gets a registered message from a lower one only
+// when it allows it). Wine has no integrity levels and its filter does nothing,
+// so the calls are recorded.
 struct FilterCall {
   HWND window;
   UINT message;
@@ -71,7 +74,10 @@ FARPROC User32As7(const char* name) {
   return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(RecordFilterEx));
 }
 
-// The boxes asked for, answered OK.
+// The boxes asked for ("MessageBox function": MB_SETFOREGROUND, MB_TOPMOST;
+// "SetForegroundWindow function", Remarks: a background process may not take the
+// foreground). Wine draws its boxes without the topmost style, so the flags are
+// taken where the panel asks, and the boxes answered.
 struct Box {
   HWND owner;
   std::string text;
@@ -84,8 +90,9 @@ int AnswerOk(void* owner, const wchar_t* text, const wchar_t*, unsigned type) {
   return g_answer;
 }
 
-// The administrator prompt, answered No: "ShellExecuteEx" fails with
-// ERROR_CANCELLED ("User Account Control", launching with the runas verb).
+// The administrator prompt, answered No: "ShellExecuteExW function" with the
+// runas verb fails with ERROR_CANCELLED (1223) when the user declines the User
+// Account Control prompt. Wine never asks.
 struct Prompt {
   HWND owner;
   std::wstring verb, file, parameters;

@@ -1,5 +1,8 @@
 // Apache's lines in the Application event log: records laid out as ReadEventLogA
-// fills its buffer, what is Apache's among them, and buffers that break off.
+// fills its buffer (the "EVENTLOGRECORD structure" documentation: the header,
+// the source and computer names, the SID, the strings at StringOffset, the
+// length again at the end), what is Apache's among them, and buffers that break
+// off. Wine keeps no records, so only this shows the reading.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -128,12 +128,13 @@ TEST(ServerLog, TheFirstErrorIsTheCause) {
 }
 
 TEST(ServerLog, KnownCausesInPlainWords) {
+  const std::string kDamaged = "MySQL的数据文件可能已损坏，修复之前请先备份“C:\\T\\MySQL\\data”...    ";
   const struct {
     Service service;
     const char* said;
     bool portTaken;
     unsigned port;
-    const char* line;
+    std::string line;
   } rows[] = {
       // Apache, in English, Chinese (as Windows writes it) and from net's output.
       {Service::Apache2,
@@ -167,13 +168,12 @@ TEST(ServerLog, KnownCausesInPlainWords) {
       {Service::MySQL, "[ERROR] mysqld-nt: unknown option '--skip-bdbx'", false, 3306,
        "my.ini中有MySQL不认识的设置：skip-bdbx...    "},
       {Service::MySQL, "InnoDB: Database page corruption on disk or a failed\nInnoDB: file read of page 7.", false,
-       3306, "MySQL的数据文件可能已损坏，修复之前请先备份“C:\\T\\MySQL\\data”...    "},
+       3306, kDamaged},
       {Service::MySQL, "InnoDB: Error: tried to read 16384 bytes at offset 0 0.\nMalformed log record", false, 3306,
-       "MySQL的数据文件可能已损坏，修复之前请先备份“C:\\T\\MySQL\\data”...    "},
+       kDamaged},
       {Service::MySQL, "[ERROR] Aria recovery failed. Please run aria_chk -r on all Aria tables", false, 3306,
-       "MySQL的数据文件可能已损坏，修复之前请先备份“C:\\T\\MySQL\\data”...    "},
-      {Service::MySQL, "[ERROR] Unknown/unsupported storage engine: InnoDB", false, 3306,
-       "MySQL的数据文件可能已损坏，修复之前请先备份“C:\\T\\MySQL\\data”...    "},
+       kDamaged},
+      {Service::MySQL, "[ERROR] Unknown/unsupported storage engine: InnoDB", false, 3306, kDamaged},
       // Apache's configuration errors, as 2.4 and 2.2 word them (2.2 names no folder).
       {Service::Apache2, "AH00526: Syntax error on line 41 of C:/T/Apache2/conf/httpd.conf:\r\n"
        "DocumentRoot 'C:/T/www2' is not a directory, or is not readable", false, 80, "网站目录不存在：C:/T/www2...    "},
@@ -211,21 +211,18 @@ TEST(ServerLog, KnownCausesInPlainWords) {
       // The most specific wins: an engine that is "not available" follows any InnoDB failure.
       {Service::MySQL, "[ERROR] Unknown/unsupported storage engine: INNODB\nInnoDB: Unable to lock ./ibdata1, error: 11",
        false, 3306, "MySQL的数据文件正被其他程序使用（另一个MySQL或杀毒软件？）...    "},
-      {Service::MySQL, "[ERROR] Unknown/unsupported storage engine: innodb", false, 3306,
-       "MySQL的数据文件可能已损坏，修复之前请先备份“C:\\T\\MySQL\\data”...    "},
-      {Service::MySQL, "[ERROR] Unknown/unsupported table type: INNODB", false, 3306,
-       "MySQL的数据文件可能已损坏，修复之前请先备份“C:\\T\\MySQL\\data”...    "},
-      {Service::MySQL, "[ERROR] Default storage engine (InnoDB) is not available", false, 3306,
-       "MySQL的数据文件可能已损坏，修复之前请先备份“C:\\T\\MySQL\\data”...    "},
+      {Service::MySQL, "[ERROR] Unknown/unsupported storage engine: innodb", false, 3306, kDamaged},
+      {Service::MySQL, "[ERROR] Unknown/unsupported table type: INNODB", false, 3306, kDamaged},
+      {Service::MySQL, "[ERROR] Default storage engine (InnoDB) is not available", false, 3306, kDamaged},
       {Service::MySQL, "InnoDB: Database page corruption on disk or a failed\nInnoDB: Page read from tablespace is "
-       "corrupted.", false, 3306, "MySQL的数据文件可能已损坏，修复之前请先备份“C:\\T\\MySQL\\data”...    "},
+       "corrupted.", false, 3306, kDamaged},
   };
   for (const auto& row : rows) {
     const unsigned serverPort = row.service == Service::Apache2 ? 80 : 3306;
     const std::optional<KnownCause> cause = RecognizeCause(row.service, row.said, {serverPort, "C:\\T", "D:\\www"});
     ASSERT_TRUE(cause.has_value()) << row.said;
     EXPECT_EQ(cause->portTaken, row.portTaken) << row.said;
-    EXPECT_EQ(cause->portBlocked, row.portTaken || std::string(row.line).rfind("端口", 0) == 0) << row.said;
+    EXPECT_EQ(cause->portBlocked, row.portTaken || row.line.rfind("端口", 0) == 0) << row.said;
     EXPECT_EQ(cause->port, row.port) << row.said;
     EXPECT_EQ(cause->line, row.line) << row.said;
   }
