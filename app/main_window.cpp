@@ -174,7 +174,7 @@ void MainWindow::OnTimer1Tick() {
   for (Server server : kServers) {
     const bool reported = server == Server::Apache ? apacheRunning_ : mySQLRunning_;
     const ServerTraits& traits = TraitsOf(server);
-    const StatusUpdate update = MonitorTick(server, IsProcessRunning(traits.imageName), reported);
+    const StatusUpdate update = MonitorTick(server, IsProcessRunning(traits.imageName, OwnRunningPrograms()), reported);
     Apply(server, update);
     services_->OnMonitorTick(traits.service, update.running);
   }

@@ -29,7 +29,7 @@ AfterFailedReplace RecoveryAfterFailedReplace(TargetAfterFailedReplace target);
 #ifdef _WIN32
 // The replace step (ReplaceFileW), replaceable by tests that inject its
 // documented failures; nullptr puts the system's back.
-using ReplaceFileStep = int (*)(const wchar_t* replaced, const wchar_t* replacement);
+using ReplaceFileStep = int (*)(const wchar_t* replaced, const wchar_t* replacement, const wchar_t* backup);
 void SetReplaceFileStepForTesting(ReplaceFileStep step);
 #endif
 

@@ -47,6 +47,9 @@ Error FromLastError(const std::string& path) {
   return {kind, path, "Windows error " + std::to_string(code)};
 }
 
+// The old file's name while ReplaceFileW swaps the new content in.
+constexpr wchar_t kBackupSuffix[] = L".tellurix-old";
+
 bool OpenableForDelete(const std::wstring& path) {
   HANDLE file = CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -55,8 +58,8 @@ bool OpenableForDelete(const std::wstring& path) {
   return true;
 }
 
-int SystemReplaceFile(const wchar_t* replaced, const wchar_t* replacement) {
-  return ReplaceFileW(replaced, replacement, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
+int SystemReplaceFile(const wchar_t* replaced, const wchar_t* replacement, const wchar_t* backup) {
+  return ReplaceFileW(replaced, replacement, backup, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
 }
 ReplaceFileStep replaceFileStep = SystemReplaceFile;
 
@@ -154,7 +157,14 @@ Result<Done> WriteFileAtomically(const std::string& path, std::string_view bytes
   auto moveIntoPlace = [&] {
     return MoveFileExW(temp, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
   };
-  if (exists ? replaceFileStep(target.c_str(), temp) : moveIntoPlace()) return Done{};
+  // With a backup name every failure leaves the old file under a name the panel
+  // knows: 1176 leaves both files as they were, 1177 the old one as the backup.
+  // The backup is the old content, deleted once the new content is in place.
+  const std::wstring backup = target + kBackupSuffix;
+  if (exists ? replaceFileStep(target.c_str(), temp, backup.c_str()) : moveIntoPlace()) {
+    if (exists) DeleteFileW(backup.c_str());
+    return Done{};
+  }
   error = FromLastError(path);
   if (!exists) {
     DeleteFileW(temp);
@@ -165,7 +175,10 @@ Result<Done> WriteFileAtomically(const std::string& path, std::string_view bytes
       DeleteFileW(temp);
       return error;
     case AfterFailedReplace::MoveTemporaryIntoPlace:
-      if (moveIntoPlace()) return Done{};
+      if (moveIntoPlace()) {
+        DeleteFileW(backup.c_str());
+        return Done{};
+      }
       error = FromLastError(path);
       break;
     case AfterFailedReplace::KeepTemporary: break;

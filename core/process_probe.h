@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tellurix {
 
@@ -15,8 +16,16 @@ bool ImageNameIs(const wchar_t* field, std::size_t fieldLength, std::string_view
 
 #ifdef _WIN32
 // Number of running processes whose image name is exactly `imageName`, from a
-// fresh snapshot of the process list; 0 when the list cannot be read.
-int IsProcessRunning(std::string_view imageName);
+// fresh snapshot of the process list, leaving out the ids in `except`; 0 when
+// the list cannot be read.
+int IsProcessRunning(std::string_view imageName, const std::vector<unsigned long>& except = {});
+
+// The running processes: id and image name (UTF-8).
+struct ProcessEntry {
+  unsigned long processId = 0;
+  std::string imageName;
+};
+std::vector<ProcessEntry> RunningProcesses();
 
 // The image name of the process with this id (UTF-8); none when it is not running.
 std::optional<std::string> ImageNameOf(unsigned long processId);

@@ -3,6 +3,8 @@
 
 #include "core/process_probe.h"
 
+#include <algorithm>
+
 namespace tellurix {
 
 namespace {
@@ -20,12 +22,21 @@ void EachProcess(Visit visit) {
   CloseHandle(snapshot);
 }
 
+std::string NameOf(const PROCESSENTRY32W& entry) {
+  const int size = WideCharToMultiByte(CP_UTF8, 0, entry.szExeFile, -1, nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(size > 0 ? size : 1), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, entry.szExeFile, -1, utf8.data(), size, nullptr, nullptr);
+  utf8.resize(utf8.size() - 1);
+  return utf8;
+}
+
 }  // namespace
 
-int IsProcessRunning(std::string_view imageName) {
+int IsProcessRunning(std::string_view imageName, const std::vector<unsigned long>& except) {
   int count = 0;
   EachProcess([&](const PROCESSENTRY32W& entry) {
-    if (ImageNameIs(entry.szExeFile, MAX_PATH, imageName)) ++count;
+    const bool own = std::find(except.begin(), except.end(), entry.th32ProcessID) != except.end();
+    if (!own && ImageNameIs(entry.szExeFile, MAX_PATH, imageName)) ++count;
     return false;
   });
   return count;
@@ -35,14 +46,19 @@ std::optional<std::string> ImageNameOf(unsigned long processId) {
   std::optional<std::string> name;
   EachProcess([&](const PROCESSENTRY32W& entry) {
     if (entry.th32ProcessID != processId) return false;
-    const int size = WideCharToMultiByte(CP_UTF8, 0, entry.szExeFile, -1, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(size > 0 ? size : 1), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, entry.szExeFile, -1, utf8.data(), size, nullptr, nullptr);
-    utf8.resize(utf8.size() - 1);
-    name = utf8;
+    name = NameOf(entry);
     return true;
   });
   return name;
+}
+
+std::vector<ProcessEntry> RunningProcesses() {
+  std::vector<ProcessEntry> processes;
+  EachProcess([&](const PROCESSENTRY32W& entry) {
+    processes.push_back({entry.th32ProcessID, NameOf(entry)});
+    return false;
+  });
+  return processes;
 }
 
 }  // namespace tellurix

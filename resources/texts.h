@@ -72,6 +72,8 @@ inline constexpr char kCauseErrorLogUnopenable[] = "Apache无法打开错误日�
 inline constexpr char kApacheReported[] = "Apache报告：";
 // A start that succeeded, and the server stopped soon after; the server goes in front.
 inline constexpr char kStoppedAfterStart[] = "启动后又停止了";
+// The stop half of a restart that did not end; the server goes in front.
+inline constexpr char kNotStoppedInTime[] = "没有在120秒内停止，没有重新启动";
 // A program that never ran; its image name goes in front.
 inline constexpr char kDllMissing[] = "无法运行：缺少它需要的DLL（常见的是Visual C++运行库）";
 inline constexpr char kWrongBitness[] = "无法运行：它或它需要的DLL与Windows的位数不符";

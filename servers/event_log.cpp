@@ -8,7 +8,7 @@ namespace {
 
 // The fixed part of a record, and where its fields are in it.
 constexpr size_t kHeaderSize = 56;
-constexpr size_t kRecordNumberAt = 8, kEventIdAt = 20, kNumStringsAt = 26, kStringOffsetAt = 36;
+constexpr size_t kRecordNumberAt = 8, kTimeGeneratedAt = 12, kEventIdAt = 20, kNumStringsAt = 26, kStringOffsetAt = 36;
 // Apache's read buffer keeps one byte for the NUL.
 constexpr size_t kApachePiece = 255;
 
@@ -35,6 +35,7 @@ std::optional<EventRecord> ReadRecord(std::string_view record) {
   const size_t end = record.size() - 4;
   EventRecord event;
   event.number = LittleEndian(record, kRecordNumberAt, 4);
+  event.timeGenerated = LittleEndian(record, kTimeGeneratedAt, 4);
   event.eventId = LittleEndian(record, kEventIdAt, 4);
   size_t at = kHeaderSize;
   std::optional<std::string> source = TakeString(record, at, end);
@@ -85,6 +86,19 @@ std::vector<std::string> ApacheServiceLines(const std::vector<EventRecord>& reco
   // A last piece of 255 bytes: the line was that long, or the rest is not written yet.
   if (goesOn) lines.push_back(line);
   return lines;
+}
+
+std::vector<EventRecord> RecordsSince(std::vector<EventRecord> newestFirst, std::uint32_t noted,
+                                      std::uint32_t startTime) {
+  const bool renumbered = !newestFirst.empty() && newestFirst.front().number < noted;
+  size_t since = 0;
+  while (since < newestFirst.size()) {
+    const EventRecord& record = newestFirst[since];
+    if (renumbered ? record.timeGenerated < startTime : record.number <= noted) break;
+    ++since;
+  }
+  newestFirst.resize(since);
+  return {newestFirst.rbegin(), newestFirst.rend()};
 }
 
 }  // namespace tellurix

@@ -32,12 +32,25 @@ std::optional<std::chrono::milliseconds> PendingRestarts::Remaining(std::uint32_
   return std::chrono::ceil<std::chrono::milliseconds>(kRestartWait - elapsed);
 }
 
-std::optional<Service> PendingRestarts::TakeIfDue(std::uint32_t ticket, Clock::time_point now) {
+std::optional<Service> PendingRestarts::ServiceOf(std::uint32_t ticket) const {
+  auto it = pending_.find(ticket);
+  if (it == pending_.end()) return std::nullopt;
+  return it->second.service;
+}
+
+std::optional<RestartStep> PendingRestarts::Next(std::uint32_t ticket, Clock::time_point now, bool stopped) {
   auto remaining = Remaining(ticket, now);
-  if (!remaining || remaining->count() > 0) return std::nullopt;
-  Service service = pending_[ticket].service;
+  if (!remaining) return std::nullopt;
+  if (remaining->count() > 0) return RestartStep::Wait;
+  const bool late = now - pending_[ticket].stoppedAt >= kRestartStopLimit;
+  if (!stopped && !late) return RestartStep::Wait;
   pending_.erase(ticket);
-  return service;
+  return stopped ? RestartStep::Start : RestartStep::GiveUp;
+}
+
+std::chrono::milliseconds RestartPollInterval(unsigned long waitHintMs) {
+  const unsigned long tenth = waitHintMs / 10;
+  return std::chrono::milliseconds(tenth < 1000 ? 1000 : tenth > 10000 ? 10000 : tenth);
 }
 
 }  // namespace tellurix

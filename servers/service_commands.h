@@ -27,11 +27,21 @@ std::string_view StopMessage(Service service);
 
 using Clock = std::chrono::steady_clock;
 inline constexpr std::chrono::milliseconds kRestartWait{5000};
+// A stop that takes longer than this (InnoDB's shutdown can take many seconds)
+// ends the restart without its start.
+inline constexpr std::chrono::seconds kRestartStopLimit{120};
+enum class RestartStep { Wait, Start, GiveUp };
+// How long a restart waits before it asks the service manager again, from the
+// time the service expects its pending stop to take (a tenth of it, between
+// one and ten seconds, as Windows' own service samples wait).
+std::chrono::milliseconds RestartPollInterval(unsigned long waitHintMs);
 
-// Restarts that have issued their stop and wait for their start. Each restart is
-// its own sequence: overlapping restarts are neither merged nor queued. Time is
-// taken from a monotonic clock, so a wait across midnight (or a change of the
-// wall clock) still ends five seconds after it began.
+// Restarts that have issued their stop and wait for their start: five seconds,
+// and longer while the service is still stopping (a start of a service that is
+// stopping fails, and its port is still held). Each restart is its own
+// sequence: overlapping restarts are neither merged nor queued. Time is taken
+// from a monotonic clock, so a wait across midnight (or a change of the wall
+// clock) still ends five seconds after it began.
 class PendingRestarts {
  public:
   // Records a restart whose stop was issued at `stoppedAt`; returns its ticket.
@@ -41,8 +51,15 @@ class PendingRestarts {
   // (zero when it is due; nullopt for an unknown ticket).
   std::optional<std::chrono::milliseconds> Remaining(std::uint32_t ticket, Clock::time_point now) const;
 
-  // Removes and returns the restart's service if its wait is over at `now`.
-  std::optional<Service> TakeIfDue(std::uint32_t ticket, Clock::time_point now);
+  // The service the restart with this ticket restarts; none for an unknown ticket.
+  std::optional<Service> ServiceOf(std::uint32_t ticket) const;
+
+  // What the restart does at `now`, its service `stopped` (or in a state the
+  // service manager cannot tell) or not: wait out the five seconds; then start
+  // once the service has stopped; give up when it has not stopped
+  // kRestartStopLimit after the stop began. Start and GiveUp end the restart;
+  // none for an unknown ticket.
+  std::optional<RestartStep> Next(std::uint32_t ticket, Clock::time_point now, bool stopped);
 
   std::size_t size() const { return pending_.size(); }
 

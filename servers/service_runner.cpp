@@ -1,5 +1,8 @@
 #include "servers/service_runner.h"
 
+#include <algorithm>
+#include <ctime>
+
 #include "servers/event_log.h"
 #include "servers/server_log.h"
 #include "servers/service_diagnosis.h"
@@ -57,6 +60,26 @@ std::string AddressOf(unsigned port, const std::vector<ListenAddress>& listens) 
     if (listen.port == port) return listen.address;
   }
   return {};
+}
+
+// Who listens on which port, the service's own process apart: a server that is
+// still stopping (or runs) holds its own port, and that is no other program.
+struct PortHolders {
+  std::vector<Listener> others;
+  std::vector<unsigned> ownPorts;
+  bool OwnHolds(unsigned port) const { return std::find(ownPorts.begin(), ownPorts.end(), port) != ownPorts.end(); }
+};
+PortHolders HoldersFor(Service service) {
+  PortHolders holders;
+  const unsigned long own = StatusOf(service).processId;
+  for (const Listener& listener : TcpListeners()) {
+    if (own != 0 && listener.processId == own) {
+      holders.ownPorts.push_back(listener.port);
+    } else {
+      holders.others.push_back(listener);
+    }
+  }
+  return holders;
 }
 
 }  // namespace
@@ -128,12 +151,12 @@ void ServiceRunner::StartIfReady(Service service) {
     }
     const std::vector<ListenAddress> listens = service == Service::Apache2 ? StackListens() : std::vector<ListenAddress>();
     const std::optional<unsigned> port = PortToCheck(service, ProfilePortValue(service));
-    if (port && ReportPortInUse(*port, AddressOf(*port, listens))) {
+    if (port && ReportPortInUse(service, *port, AddressOf(*port, listens))) {
       if (OfferPortMove(service, *port)) StartIfReady(service);
       return;
     }
     for (const ListenAddress& listen : listens) {
-      if (listen.port != port && ReportPortInUse(listen.port, listen.address)) return;
+      if (listen.port != port && ReportPortInUse(service, listen.port, listen.address)) return;
     }
   }
   RunNet(service, ServiceAction::Start);
@@ -219,7 +242,10 @@ void ServiceRunner::RunNet(Service service, ServiceAction half) {
   if (!stop) {
     log.path = ErrorLogOf(service);
     log.size = log.path.empty() ? std::nullopt : LogSize(log.path);
-    if (service == Service::Apache2) log.newestEvent = NewestEventRecord();
+    if (service == Service::Apache2) {
+      log.newestEvent = NewestEventRecord();
+      log.startTime = static_cast<std::uint32_t>(std::time(nullptr));
+    }
   } else {
     started_.erase(service);  // a stop the user asked for is no failure
   }
@@ -234,16 +260,32 @@ void ServiceRunner::RunNet(Service service, ServiceAction half) {
 
 void ServiceRunner::FinishRestart(UINT_PTR timerId) {
   const auto ticket = static_cast<std::uint32_t>(timerId - kRestartTimerBase);
+  KillTimer(window_, timerId);
+  const std::optional<Service> service = restarts_.ServiceOf(ticket);
+  if (!service) return;
   const auto now = Clock::now();
-  if (auto service = restarts_.TakeIfDue(ticket, now)) {
-    KillTimer(window_, timerId);
-    const Event event(host_);
-    if (MayRun(*service, ServiceAction::Start)) StartIfReady(*service);
-  } else if (auto remaining = restarts_.Remaining(ticket, now)) {
+  if (const auto remaining = restarts_.Remaining(ticket, now); remaining && remaining->count() > 0) {
     // Timers may fire a little early; wait out the rest.
     SetTimer(window_, timerId, static_cast<UINT>(remaining->count()), nullptr);
-  } else {
-    KillTimer(window_, timerId);
+    return;
+  }
+  // A service still stopping would refuse the start and may still hold its port.
+  const ServiceStatus status = StatusOf(*service);
+  const bool stopped = status.state == ServiceState::Stopped || status.state == ServiceState::Unknown;
+  switch (*restarts_.Next(ticket, now, stopped)) {
+    case RestartStep::Wait:
+      SetTimer(window_, timerId, static_cast<UINT>(RestartPollInterval(status.waitHintMs).count()), nullptr);
+      return;
+    case RestartStep::GiveUp: {
+      const Event event(host_);
+      host_.Report(MessageLine(std::string(ServerName(*service)) + text::kNotStoppedInTime));
+      return;
+    }
+    case RestartStep::Start: {
+      const Event event(host_);
+      if (MayRun(*service, ServiceAction::Start)) StartIfReady(*service);
+      return;
+    }
   }
 }
 
@@ -296,7 +338,7 @@ void ServiceRunner::ExplainFailedStart(Service service, const LogMark& log, std:
   // What Apache said before its logs were open went to the event log.
   std::string evidence = logText + "\n" + std::string(netOutput);
   if (log.newestEvent) {
-    const std::vector<std::string> reported = ApacheEventLinesAfter(*log.newestEvent);
+    const std::vector<std::string> reported = ApacheEventLinesSince(*log.newestEvent, log.startTime);
     if (auto line = ApacheReportedLine(reported)) host_.Report(*line);
     for (const std::string& line : reported) evidence += "\n" + line;
   }
@@ -324,10 +366,10 @@ void ServiceRunner::ExplainFailedStart(Service service, const LogMark& log, std:
   }
   bool portLine = false, forbidden = false;
   if (cause && cause->portTaken) {
-    forbidden = ReportPortSaidTaken(cause->port);
+    forbidden = ReportPortSaidTaken(service, cause->port);
     portLine = true;
   } else if (profilePort) {
-    portLine = ReportTakenPort(*profilePort, false, TcpListeners());
+    portLine = ReportTakenPort(*profilePort, false, HoldersFor(service).others);
   }
   // A taken or forbidden port of the server's own is moved if the user agrees.
   const bool blocked = (cause && cause->portBlocked) || forbidden;
@@ -359,23 +401,25 @@ bool ServiceRunner::ReportTakenPort(unsigned port, bool saidTaken, const std::ve
   return true;
 }
 
-bool ServiceRunner::ReportPortInUse(unsigned port, const std::string& address) {
-  if (ReportTakenPort(port, false, TcpListeners())) return true;
+bool ServiceRunner::ReportPortInUse(Service service, unsigned port, const std::string& address) {
+  const PortHolders holders = HoldersFor(service);
+  if (ReportTakenPort(port, false, holders.others)) return true;
+  if (holders.OwnHolds(port)) return false;
   const std::optional<std::string> line = PortBlockedLine(port, BindError(address, port));
   if (line) host_.Report(*line);
   return line.has_value();
 }
 
-bool ServiceRunner::ReportPortSaidTaken(unsigned port) {
-  const std::vector<Listener> listeners = TcpListeners();
-  if (ReportTakenPort(port, false, listeners)) return false;
+bool ServiceRunner::ReportPortSaidTaken(Service service, unsigned port) {
+  const PortHolders holders = HoldersFor(service);
+  if (ReportTakenPort(port, false, holders.others)) return false;
   // Old servers say the same words for a taken and a forbidden port: a port
   // nobody holds that cannot be bound is forbidden.
-  if (BindError({}, port) == kPortForbidden) {
+  if (!holders.OwnHolds(port) && BindError({}, port) == kPortForbidden) {
     host_.Report(*PortBlockedLine(port, kPortForbidden));
     return true;
   }
-  ReportTakenPort(port, true, listeners);
+  ReportTakenPort(port, true, holders.others);
   return false;
 }
 

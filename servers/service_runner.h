@@ -4,8 +4,9 @@
 // watches it without blocking. When `net` fails and the service is not where
 // the user wanted it, it reads what the server wrote to its error log, names a
 // known cause and a program holding the server's port, and else asks the
-// server whether it can run at all. The restart's five-second wait returns to
-// the message loop; a timer per restart finishes it.
+// server whether it can run at all. The restart's wait (five seconds, longer
+// while the service is still stopping) returns to the message loop; a timer per
+// restart finishes it.
 #pragma once
 
 #include <windows.h>
@@ -72,6 +73,7 @@ class ServiceRunner {
     std::string path;  // empty when the log cannot be read
     std::optional<std::uint64_t> size;
     std::optional<std::uint32_t> newestEvent;  // Apache: the event log's newest record then
+    std::uint32_t startTime = 0;               // and the time, in seconds since 1970
   };
   struct Watched {
     Service service;
@@ -84,9 +86,9 @@ class ServiceRunner {
   bool ReportTakenPort(unsigned port, bool saidTaken, const std::vector<Listener>& listeners);
   // Before `net`: a listener holds the port, or it cannot be bound as the server
   // would (on `address`, else on all); true when a line said so.
-  bool ReportPortInUse(unsigned port, const std::string& address);
+  bool ReportPortInUse(Service service, unsigned port, const std::string& address);
   // After a server said its port was taken; true when it is forbidden instead.
-  bool ReportPortSaidTaken(unsigned port);
+  bool ReportPortSaidTaken(Service service, unsigned port);
 
   Host& host_;
   HWND window_;

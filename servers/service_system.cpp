@@ -31,20 +31,12 @@ OpenedService Open(Service service, DWORD access) {
   return opened;
 }
 
+const PortApi* testPorts = nullptr;
+
 // Winsock and the IP helper: loaded when a port is first checked, kept once
 // every function is there (a failed load is tried again by the next command).
-struct PortApi {
-  decltype(&::WSAStartup) startup = nullptr;
-  decltype(&::WSAGetLastError) lastError = nullptr;
-  decltype(&::socket) open = nullptr;
-  decltype(&::setsockopt) setOption = nullptr;
-  decltype(&::bind) bind = nullptr;
-  decltype(&::closesocket) close = nullptr;
-  decltype(&::InetPtonW) parse = nullptr;
-  decltype(&::GetExtendedTcpTable) tcpTable = nullptr;
-};
-
 const PortApi* Ports(std::string* missing = nullptr) {
+  if (testPorts) return testPorts;
   static PortApi api;
   static bool ready = false;
   if (ready) return &api;
@@ -101,13 +93,16 @@ std::vector<Listener> TcpListeners() {
   const PortApi* api = Ports();
   if (!api) return listeners;
   for (ULONG family : {AF_INET, AF_INET6}) {
-    DWORD size = 0;
-    api->tcpTable(nullptr, &size, FALSE, family, TCP_TABLE_OWNER_PID_LISTENER, 0);
-    std::vector<unsigned char> table(size);
-    if (size == 0 ||
-        api->tcpTable(table.data(), &size, FALSE, family, TCP_TABLE_OWNER_PID_LISTENER, 0) != NO_ERROR) {
-      continue;
+    // The table may grow between asking its size and reading it: asked again
+    // with the size the system names then, as long as it names a larger one.
+    std::vector<unsigned char> table;
+    DWORD size = 0, result = ERROR_INSUFFICIENT_BUFFER;
+    for (int attempt = 0; attempt < 8 && result == ERROR_INSUFFICIENT_BUFFER; ++attempt) {
+      table.resize(size);
+      result = api->tcpTable(table.empty() ? nullptr : table.data(), &size, FALSE, family,
+                             TCP_TABLE_OWNER_PID_LISTENER, 0);
     }
+    if (result != NO_ERROR || table.empty()) continue;
     if (family == AF_INET) {
       AddListeners<MIB_TCPTABLE_OWNER_PID>(table.data(), listeners);
     } else {
@@ -117,13 +112,26 @@ std::vector<Listener> TcpListeners() {
   return listeners;
 }
 
-ServiceState StateOf(Service service) {
+void SetPortApiForTesting(const PortApi* api) { testPorts = api; }
+
+ServiceStatus StatusOf(Service service) {
   const OpenedService opened = Open(service, SERVICE_QUERY_STATUS);
-  SERVICE_STATUS status{};
-  if (!opened.service || !QueryServiceStatus(opened.service.get(), &status)) return ServiceState::Unknown;
-  if (status.dwCurrentState == SERVICE_RUNNING) return ServiceState::Running;
-  return status.dwCurrentState == SERVICE_STOPPED ? ServiceState::Stopped : ServiceState::Pending;
+  SERVICE_STATUS_PROCESS status{};
+  DWORD needed = 0;
+  if (!opened.service || !QueryServiceStatusEx(opened.service.get(), SC_STATUS_PROCESS_INFO,
+                                               reinterpret_cast<BYTE*>(&status), sizeof(status), &needed)) {
+    return {};
+  }
+  ServiceStatus said;
+  said.state = status.dwCurrentState == SERVICE_RUNNING   ? ServiceState::Running
+               : status.dwCurrentState == SERVICE_STOPPED ? ServiceState::Stopped
+                                                          : ServiceState::Pending;
+  said.processId = status.dwProcessId;
+  said.waitHintMs = status.dwWaitHint;
+  return said;
 }
+
+ServiceState StateOf(Service service) { return StatusOf(service).state; }
 
 std::vector<RunningService> RunningServices() {
   std::vector<RunningService> running;
@@ -170,16 +178,17 @@ std::string LongPathOf(const std::string& path) {
 
 namespace {
 
-// Binds a socket of this family to the address for exclusive use, as a server
-// does, and lets go at once: 0 when it could, else the Winsock error. An address
-// family the system does not have counts as bound.
+// Binds a socket of this family to the address as the servers bind theirs,
+// with the system's default options (only an IPv6 socket is kept to IPv6, as
+// Apache's "[::]" listener is), and lets go at once: 0 when it could, else the
+// Winsock error. An option the servers do not set would change the answer: an
+// exclusive bind fails where theirs succeeds. An address family the system
+// does not have counts as bound.
 unsigned long TryBind(const PortApi& api, int family, const sockaddr* address, int length) {
   SOCKET probe = api.open(family, SOCK_STREAM, IPPROTO_TCP);
   if (probe == INVALID_SOCKET) return family == AF_INET6 ? 0 : static_cast<unsigned long>(api.lastError());
-  // Without exclusive use another socket could share the port unseen.
-  BOOL on = TRUE;
-  api.setOption(probe, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&on), sizeof(on));
   if (family == AF_INET6) {
+    BOOL on = TRUE;
     api.setOption(probe, IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<const char*>(&on), sizeof(on));
   }
   const unsigned long error = api.bind(probe, address, length) == 0 ? 0 : static_cast<unsigned long>(api.lastError());

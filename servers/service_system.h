@@ -10,11 +10,22 @@
 
 #include "servers/service_diagnosis.h"
 
+struct WSAData;
+struct sockaddr;
+
 namespace tellurix {
 
 // The system's error code of opening the service with `access`; 0 when it opened.
 unsigned long OpenServiceError(Service service, DWORD access);
 ServiceState StateOf(Service service);
+// The state with what the service manager adds to it: the service's process
+// (0 when none runs) and how long it expects a pending state to last.
+struct ServiceStatus {
+  ServiceState state = ServiceState::Unknown;
+  unsigned long processId = 0;
+  unsigned long waitHintMs = 0;
+};
+ServiceStatus StatusOf(Service service);
 
 // The service's registration: whether it is disabled, and its command line.
 struct ServiceSetup {
@@ -38,6 +49,21 @@ std::vector<Listener> TcpListeners();
 unsigned long BindError(const std::string& address, unsigned port);
 // Whether the panel can listen on the port itself on all addresses.
 bool CanBind(unsigned port);
+
+// The functions of Winsock and the IP helper the port checks use, as Windows
+// exports them; replaceable by tests that play what Wine does not show.
+struct PortApi {
+  int(WINAPI* startup)(WORD version, WSAData* data) = nullptr;
+  int(WINAPI* lastError)() = nullptr;
+  UINT_PTR(WINAPI* open)(int family, int type, int protocol) = nullptr;
+  int(WINAPI* setOption)(UINT_PTR socket, int level, int name, const char* value, int length) = nullptr;
+  int(WINAPI* bind)(UINT_PTR socket, const sockaddr* address, int length) = nullptr;
+  int(WINAPI* close)(UINT_PTR socket) = nullptr;
+  int(WINAPI* parse)(int family, const wchar_t* text, void* address) = nullptr;
+  DWORD(WINAPI* tcpTable)(void* table, DWORD* size, BOOL sorted, ULONG family, int tableClass, ULONG reserved) = nullptr;
+};
+// nullptr puts the system's back.
+void SetPortApiForTesting(const PortApi* api);
 
 // A path's long form (8.3 short names expanded); the path itself when the file
 // system cannot tell.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/codepage.h"
+#include "ui/system_library.h"
 #include "ui/win32_text.h"
 
 namespace tellurix {
@@ -74,8 +75,13 @@ ProgramRun Ended(HANDLE process, const std::string& output) {
   return ProgramRun{ProgramRun::Outcome::Exited, exitCode, FromProgramOutput(output)};
 }
 
+// The ids OwnProgram marks; the rescue's worker marks its server from its own thread.
+SRWLOCK ownLock = SRWLOCK_INIT;
+std::vector<unsigned long> ownPrograms;
+
 // Waits for the process, up to `limitMs`, dispatching messages meanwhile.
 std::optional<ProgramRun> Wait(HANDLE process, HANDLE pipe, unsigned limitMs, HWND dialog) {
+  const OwnProgram own(GetProcessId(process));
   std::string output;
   const ULONGLONG deadline = GetTickCount64() + limitMs;
   for (;;) {
@@ -107,6 +113,25 @@ std::optional<ProgramRun> Wait(HANDLE process, HANDLE pipe, unsigned limitMs, HW
 }
 
 }  // namespace
+
+OwnProgram::OwnProgram(unsigned long processId) : processId_(processId) {
+  AcquireSRWLockExclusive(&ownLock);
+  ownPrograms.push_back(processId_);
+  ReleaseSRWLockExclusive(&ownLock);
+}
+
+OwnProgram::~OwnProgram() {
+  AcquireSRWLockExclusive(&ownLock);
+  ownPrograms.erase(std::find(ownPrograms.begin(), ownPrograms.end(), processId_));
+  ReleaseSRWLockExclusive(&ownLock);
+}
+
+std::vector<unsigned long> OwnRunningPrograms() {
+  AcquireSRWLockShared(&ownLock);
+  std::vector<unsigned long> ids = ownPrograms;
+  ReleaseSRWLockShared(&ownLock);
+  return ids;
+}
 
 bool Launch(const LaunchPlan& plan) {
   std::vector<wchar_t> buffer = CommandBuffer(plan.commandLine);
@@ -162,6 +187,7 @@ std::optional<ProgramRun> RunElevated(HWND owner, const std::string& program, co
   info.lpFile = file.c_str();
   info.lpParameters = arguments.c_str();
   info.nShow = SW_HIDE;
+  EnterComApartment();  // ShellExecuteEx may hand the verb to a COM handler
   if (!shellExecute(&info) || !info.hProcess) {
     const bool declined = GetLastError() == ERROR_CANCELLED;
     return ProgramRun{declined ? ProgramRun::Outcome::Declined : ProgramRun::Outcome::CannotStart, 0, {}};
@@ -179,6 +205,7 @@ bool StartElevated(HWND owner, const std::string& program) {
   info.lpVerb = L"runas";
   info.lpFile = file.c_str();
   info.nShow = SW_SHOWNORMAL;
+  EnterComApartment();
   return shellExecute(&info) != FALSE;
 }
 

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ui/launch_plan.h"
 #include "ui/win32_handles.h"
@@ -52,6 +53,23 @@ std::optional<ProgramRun> RunElevated(HWND owner, const std::string& program, co
 // Starts `program` elevated without waiting, its prompt owned by `owner`; false
 // when it did not start (the user declined the prompt, say).
 bool StartElevated(HWND owner, const std::string& program);
+
+// The programs the panel itself runs and waits for (the check of httpd.conf,
+// the servers' version checks, the installers) carry the servers' image names
+// too, but they are not the servers: their ids, while they run, for the status
+// monitor to leave out. Other programs of the panel's own are marked with an
+// OwnProgram for as long as it lives (any thread may).
+std::vector<unsigned long> OwnRunningPrograms();
+class OwnProgram {
+ public:
+  explicit OwnProgram(unsigned long processId);
+  ~OwnProgram();
+  OwnProgram(const OwnProgram&) = delete;
+  OwnProgram& operator=(const OwnProgram&) = delete;
+
+ private:
+  unsigned long processId_;
+};
 
 // ShellExecuteExW, replaceable by tests that answer the administrator prompt as
 // a user may (Wine never asks); nullptr puts the system's back.

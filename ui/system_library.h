@@ -46,14 +46,20 @@ class SystemFunctions {
   std::string missing_;
 };
 
-// COM on this thread in a single-threaded apartment, as the shell's folder
-// picker and automation objects need it; entered once, on first use. False when
-// ole32.dll cannot be loaded.
+// COM on this thread in a single-threaded apartment without OLE 1 DDE, as the
+// shell's folder picker, its automation objects and ShellExecuteEx need it;
+// entered once, on first use, by the window's thread. False when ole32.dll
+// cannot be loaded.
 bool EnterComApartment();
 
 // How the DLLs are loaded, replaceable by tests that take one away; nullptr
 // puts the system's back.
 using LibraryLoader = HMODULE (*)(const wchar_t* name);
 void SetLibraryLoaderForTesting(LibraryLoader loader);
+// LoadLibraryExW itself, and whether the system knows the search flags of
+// AddDllDirectory, replaceable by tests that play a Windows 7 without the
+// update. nullptr puts the system's back.
+using LoadLibraryExStep = HMODULE(WINAPI*)(const wchar_t* file, HANDLE reserved, DWORD flags);
+void SetLoadLibraryExStepForTesting(LoadLibraryExStep step, bool (*searchFlagsKnown)() = nullptr);
 
 }  // namespace tellurix

@@ -232,8 +232,8 @@ bool ServiceRegistration::Delete() const {
   return WithService(name_, DELETE, [](SC_HANDLE service) { return DeleteService(service) != FALSE; });
 }
 
-bool ServiceRegistration::PointAt(const std::wstring& program) const {
-  const std::wstring quoted = L"\"" + program + L"\"";
+bool ServiceRegistration::PointAt(const std::wstring& program, const std::wstring& arguments) const {
+  const std::wstring quoted = L"\"" + program + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
   return WithService(name_, SERVICE_CHANGE_CONFIG, [&](SC_HANDLE service) {
     return ChangeServiceConfigW(service, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, quoted.c_str(),
                                 nullptr, nullptr, nullptr, nullptr, nullptr, nullptr) != FALSE;

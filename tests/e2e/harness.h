@@ -76,7 +76,8 @@ class ServiceRegistration {
   ~ServiceRegistration();
   const std::wstring& program() const { return program_; }
   bool Delete() const;
-  bool PointAt(const std::wstring& program) const;  // quoted, as installers register it
+  // Quoted, as installers register it, with the arguments after it.
+  bool PointAt(const std::wstring& program, const std::wstring& arguments = L"") const;
   bool SetStartType(DWORD startType) const;
   // The registration now: its start type and command line.
   std::pair<DWORD, std::wstring> Now() const;

@@ -104,6 +104,23 @@ TEST(Panel, StartupMonitorAndServiceCommands) {
     EXPECT_GT(panel->WaitForLine(started, n), start);
   }
 
+  // A server that takes its time to stop, as InnoDB's shutdown does: the restart
+  // starts it only once the service manager says it stopped, and the start succeeds.
+  ASSERT_TRUE(mysql.PointAt(home / L"MySQL\\bin\\mysqld-nt.exe", L"--stop-delay-ms 9000"));
+  ASSERT_TRUE(SetService(kMySQL, false) && SetService(kMySQL, true));
+  n = panel->Lines().size();
+  Press(panel->window(), ids::restartm);
+  {
+    const int stopped = panel->WaitForLine(text::kMySQLStopped, n, 20s);
+    const int starting = panel->WaitForLine(text::kMySQLStarting, n, 20s);
+    ASSERT_TRUE(stopped >= 0 && starting > stopped) << stopped << " " << starting;
+    EXPECT_GT(panel->WaitForLine(text::kMySQLStarted, starting, 20s), starting);
+    const auto lines = panel->Lines();
+    EXPECT_GE((SecondsOf(lines[starting]) - SecondsOf(lines[n]) + 86400) % 86400, 9) << lines[n] << lines[starting];
+    for (const std::string& line : lines) EXPECT_EQ(line.find(text::kStartFailed), std::string::npos) << line;
+  }
+  ASSERT_TRUE(mysql.PointAt(home / L"MySQL\\bin\\mysqld-nt.exe"));
+
   // A command that cannot be launched: Windows looks for `net` in the panel's own folder first.
   home.Put(L"net.exe", "not a program");
   n = panel->Lines().size();

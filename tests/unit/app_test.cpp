@@ -115,24 +115,42 @@ TEST(QuickAccessLaunch, CommandLinesAndWindowStates) {
 
 // Each restart waits five seconds from its own stop on the monotonic clock; the first stop lies just before a day's
 // end of the clock's count, so that a wait across it is covered. The remaining wait rounds up, so a timer set for
-// it never fires early; a restart is taken once, and unknown tickets name nothing.
-TEST(PendingRestarts, FiveSecondsEachOverlappingAndOnce) {
+// it never fires early. After five seconds a restart starts only a stopped service (a start of one still stopping
+// fails) and gives up 120 s after its stop; it ends once, and unknown tickets name nothing.
+TEST(PendingRestarts, FiveSecondsThenUntilStoppedEachOverlappingAndOnce) {
   const Clock::time_point t0 = Clock::time_point{} + 86399s;
   PendingRestarts restarts;
   const std::uint32_t first = restarts.Begin(Service::Apache2, t0), second = restarts.Begin(Service::MySQL, t0 + 2s);
-  EXPECT_TRUE(first != second && first != 0 && second != 0);
-  // Ticket, time after t0, the wait left (-1: unknown ticket), what is taken, restarts left pending.
-  const std::tuple<std::uint32_t, std::chrono::nanoseconds, int, std::optional<Service>, size_t> steps[] = {
-      {first, 0ns, 5000, {}, 2}, {first, 1ns, 5000, {}, 2}, {first, 2500us, 4998, {}, 2}, {first, 5s - 1ns, 1, {}, 2},
-      {first, 5s, 0, Service::Apache2, 1}, {first, 5s, -1, {}, 1}, {second, 5s, 2000, {}, 1}, {0, 1h, -1, {}, 1},
-      {second + 1, 1h, -1, {}, 1}, {second + 1000, 1h, -1, {}, 1}, {second, 1h, 0, Service::MySQL, 0},
+  const std::uint32_t third = restarts.Begin(Service::MySQL, t0);
+  EXPECT_TRUE(first != second && first != 0 && second != 0 && third != first && third != second);
+  using S = RestartStep;
+  // Ticket, time after t0, stopped, the wait left (-1: unknown ticket), the step, restarts left pending.
+  const std::tuple<std::uint32_t, std::chrono::nanoseconds, bool, int, std::optional<S>, size_t> steps[] = {
+      {first, 0ns, true, 5000, S::Wait, 3},
+      {first, 1ns, true, 5000, S::Wait, 3},
+      {first, 2500us, true, 4998, S::Wait, 3},
+      {first, 5s - 1ns, true, 1, S::Wait, 3},
+      {first, 5s, false, 0, S::Wait, 3},  // still stopping
+      {first, 20s, true, 0, S::Start, 2},
+      {first, 20s, true, -1, {}, 2},
+      {second, 5s, true, 2000, S::Wait, 2},
+      {0, 1h, true, -1, {}, 2},
+      {second + 100, 1h, true, -1, {}, 2},
+      {third, 120s - 1ns, false, 0, S::Wait, 2},
+      {third, 120s, false, 0, S::GiveUp, 1},
+      {third, 121s, true, -1, {}, 1},
+      {second, 7s, true, 0, S::Start, 0},
   };
-  for (const auto& [ticket, after, left, taken, pending] : steps) {
+  for (const auto& [ticket, after, stopped, left, step, pending] : steps) {
     const auto remaining = restarts.Remaining(ticket, t0 + after);
     EXPECT_EQ(remaining ? remaining->count() : -1, left) << ticket << " at " << after.count();
-    EXPECT_EQ(restarts.TakeIfDue(ticket, t0 + after), taken) << ticket << " at " << after.count();
+    EXPECT_EQ(restarts.ServiceOf(ticket).has_value(), left >= 0);
+    EXPECT_EQ(restarts.Next(ticket, t0 + after, stopped), step) << ticket << " at " << after.count();
     EXPECT_EQ(restarts.size(), pending);
   }
+  // Asked again as often as the service's own wait hint suggests, within one and ten seconds.
+  const std::pair<unsigned long, int> polls[] = {{0, 1000}, {2000, 1000}, {30000, 3000}, {600000, 10000}};
+  for (const auto& [hint, ms] : polls) EXPECT_EQ(RestartPollInterval(hint).count(), ms) << hint;
 }
 
 // The name in a process entry's field of 260 characters is what stands before the first NUL, compared whole,

@@ -14,7 +14,8 @@
 namespace tellurix {
 
 bool operator==(const EventRecord& a, const EventRecord& b) {
-  return a.number == b.number && a.eventId == b.eventId && a.source == b.source && a.strings == b.strings;
+  return a.number == b.number && a.eventId == b.eventId && a.source == b.source && a.strings == b.strings &&
+         a.timeGenerated == b.timeGenerated;
 }
 
 namespace {
@@ -41,6 +42,7 @@ std::string Laid(const EventRecord& record) {
   Put(r, 52, r.size(), 4);
   r.resize((r.size() + 3) / 4 * 4 + 4);
   Put(r, 0, r.size(), 4), Put(r, 4, 0x654C664C, 4), Put(r, 8, record.number, 4), Put(r, 20, record.eventId, 4);
+  Put(r, 12, record.timeGenerated, 4);
   Put(r, 24, 1, 2), Put(r, 26, record.strings.size(), 2), Put(r, r.size() - 4, r.size(), 4);
   return r;
 }
@@ -70,7 +72,7 @@ TEST(EventLog, ApacheLinesAmongTheRecords) {
   const char kOther[] = "Service Control Manager";
   // Among them records of other sources and ids, one with too few strings (6), a line in two pieces around another
   // record (7, 9), and a last piece that fills the buffer, a line of its own (13).
-  const std::vector<EventRecord> records = {
+  std::vector<EventRecord> records = {
       Apache(1, taken),
       Apache(2, taken, 0x40001B58, kOther),
       Apache(3, forbidden, 0xC0000CE3),
@@ -84,6 +86,7 @@ TEST(EventLog, ApacheLinesAmongTheRecords) {
       Apache(11, kInvalid),
       Apache(12, kNoLogs),
       Apache(13, deep.substr(0, 255))};
+  records[2].timeGenerated = 1796601600;  // 2026-12-07
   std::string buffer;
   for (const EventRecord& record : records) buffer += Laid(record);
   const std::vector<EventRecord> read = ParseEventRecords(buffer);
@@ -111,6 +114,36 @@ TEST(EventLog, ABufferThatBreaksOffKeepsTheRecordsBefore) {
     const std::vector<EventRecord> read = ParseEventRecords(good + broken);
     ASSERT_EQ(read.size(), 2u) << &breakOff - breaks;
     EXPECT_EQ(ApacheServiceLines(read), (std::vector<std::string>{kNoSockets, kNoLogs}));
+  }
+}
+
+// The log read backwards, newest first: what a command's start added ends at the first record numbered at or below
+// the newest when it began; a log cleared since (or renumbered) numbers its records from 1 again, and then the time
+// of the start decides.
+TEST(EventLog, OnlyTheRecordsSinceTheStartOldestFirst) {
+  const std::uint32_t start = 1796601600;
+  const auto at = [](std::uint32_t number, std::uint32_t time) {
+    EventRecord record = Apache(number, "line " + std::to_string(number));
+    record.timeGenerated = time;
+    return record;
+  };
+  const struct {
+    std::vector<EventRecord> newestFirst;
+    std::uint32_t noted;
+    std::vector<std::uint32_t> since;  // their numbers, oldest first
+  } rows[] = {
+      {{at(5003, start + 2), at(5002, start + 1), at(5001, start), at(5000, start - 9), at(4999, start - 20)}, 5000,
+       {5001, 5002, 5003}},
+      {{at(5000, start - 9), at(4999, start - 20)}, 5000, {}},
+      {{}, 5000, {}},
+      {{at(5001, start - 3600)}, 5000, {5001}},  // the clock was put back: the number decides
+      {{at(3, start + 1), at(2, start), at(1, start - 1)}, 5000, {2, 3}},  // cleared since
+      {{at(7, start + 1)}, 0, {7}},  // the log was empty
+  };
+  for (const auto& row : rows) {
+    std::vector<std::uint32_t> since;
+    for (const EventRecord& record : RecordsSince(row.newestFirst, row.noted, start)) since.push_back(record.number);
+    EXPECT_EQ(since, row.since) << row.noted << " " << row.newestFirst.size();
   }
 }
 
