@@ -21,11 +21,11 @@ bool ImageNameIs(const wchar_t* field, std::size_t fieldLength, std::string_view
 int IsProcessRunning(std::string_view imageName, const std::vector<unsigned long>& except = {});
 
 // The running processes: id and image name (UTF-8).
-struct ProcessEntry {
+struct NamedProcess {
   unsigned long processId = 0;
   std::string imageName;
 };
-std::vector<ProcessEntry> RunningProcesses();
+std::vector<NamedProcess> NamedProcesses();
 
 // The image name of the process with this id (UTF-8); none when it is not running.
 std::optional<std::string> ImageNameOf(unsigned long processId);

@@ -52,8 +52,8 @@ std::optional<std::string> ImageNameOf(unsigned long processId) {
   return name;
 }
 
-std::vector<ProcessEntry> RunningProcesses() {
-  std::vector<ProcessEntry> processes;
+std::vector<NamedProcess> NamedProcesses() {
+  std::vector<NamedProcess> processes;
   EachProcess([&](const PROCESSENTRY32W& entry) {
     processes.push_back({entry.th32ProcessID, NameOf(entry)});
     return false;
