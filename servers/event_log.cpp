@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "servers/server_log.h"
+
 namespace tellurix {
 
 namespace {
@@ -86,5 +88,7 @@ std::vector<std::string> ApacheServiceLines(const std::vector<EventRecord>& reco
   if (goesOn) lines.push_back(line);
   return lines;
 }
+
+std::string EventLineText(std::string_view bytes) { return LogText(bytes, false); }
 
 }  // namespace tellurix

@@ -35,6 +35,11 @@ inline constexpr unsigned kApacheEventId = 3299;
 // the next of its records.
 std::vector<std::string> ApacheServiceLines(const std::vector<EventRecord>& records);
 
+// A line of Apache's as text: valid UTF-8 as it is (Apache 2.4 writes the paths
+// of its configuration so), any other bytes from the ANSI code page, the way the
+// panel reads `httpd.exe -t`'s report line by line.
+std::string EventLineText(std::string_view bytes);
+
 #ifdef _WIN32
 // The number of the newest record of the Application log; 0 when it is empty,
 // none when the log cannot be opened.
