@@ -492,17 +492,24 @@ std::optional<KnownCause> RecognizeCause(Service service, std::string_view evide
 
 std::optional<std::string> DamageAfterStartLine(std::string_view newLogText) {
   bool damaged = false;
-  std::optional<std::string> table;
+  std::optional<std::string> table, indexTable;
   for (const TextLine& line : SplitLines(newLogText)) {
-    const bool pageDamaged = SaysAny(line.text, DamageWords()), tableDamaged = SaysTableDamaged(line.text);
-    // InnoDB names the index and its table on a line of its own after the damaged page.
-    const bool namesTable = pageDamaged || tableDamaged || (damaged && FindNoCase(line.text, " of table ") != std::string_view::npos);
-    const std::optional<std::string> named = namesTable ? TableNamedIn(line.text) : std::nullopt;
-    if (tableDamaged && !named) continue;  // the server's temporary tables (a full disk), not the data
-    damaged = damaged || pageDamaged || tableDamaged;
-    if (!table) table = named;
+    if (SaysTableDamaged(line.text)) {
+      const std::optional<std::string> named = TableNamedIn(line.text);
+      if (!named) continue;  // the server's temporary tables (a full disk), not the data
+      damaged = true;
+      if (!table) table = named;
+    } else if (SaysAny(line.text, DamageWords())) {
+      damaged = true;
+      if (!table) table = TableNamedIn(line.text);
+    } else if (FindNoCase(line.text, "(index ") != std::string_view::npos && !indexTable) {
+      // The page dump before InnoDB's "Database page corruption" names the
+      // index and its table, "shop"."orders"; a name without a database is InnoDB's own.
+      if (auto named = TableNamedIn(line.text); named && named->find('.') != std::string::npos) indexTable = named;
+    }
   }
   if (!damaged) return std::nullopt;
+  if (!table) table = indexTable;
   return MessageLine(table ? FillIn(text::kDamageAfterStartTable, {*table}) : std::string(text::kDamageAfterStart));
 }
 
