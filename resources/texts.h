@@ -54,20 +54,34 @@ inline constexpr char kTakenBy[] = "已被";
 inline constexpr char kTakenPid[] = "（PID ";
 inline constexpr char kTakenPidAfter[] = "）占用";
 // What the server's own error log and exit codes say, in plain words ("{}" is
-// the port, the module, the setting or the program directory).
+// the port, the module, the setting, the file or the data folder).
 inline constexpr char kErrorLog[] = "错误日志：";
 inline constexpr char kCausePortForbidden[] =
     "端口{}被系统禁止使用（常见原因：Hyper-V、WSL或Docker保留了这个端口），请换用其他端口";
 inline constexpr char kCauseModule[] = "Apache无法加载模块：{}";
+// A module of the other bitness (Windows' error 193), and a directive Apache does
+// not know: the file name, Apache's line number, the directive.
+inline constexpr char kCauseModuleBitness[] =
+    "Apache无法加载模块：{}（它与Apache的位数不同，比如64位的PHP配32位的Apache）";
+inline constexpr char kCauseUnknownDirective[] = "{}第{}行：Apache不认识指令{}（拼写错误，或者提供它的模块没有加载）";
 inline constexpr char kCauseDataLocked[] = "MySQL的数据文件正被其他程序使用（另一个MySQL或杀毒软件？）";
 inline constexpr char kCauseUnknownSetting[] = "my.ini中有MySQL不认识的设置：{}";
-inline constexpr char kCauseDataDamaged[] = "MySQL的数据文件可能已损坏，修复之前请先备份“{}\\MySQL\\data”";
+inline constexpr char kCauseDataDamaged[] = "MySQL的数据文件可能已损坏，修复之前请先备份“{}”";
 inline constexpr char kCauseLogFileSize[] = "my.ini中的innodb_log_file_size与现有日志文件的大小不符，请改回原来的值";
-inline constexpr char kCauseNoSystemDatabase[] = "MySQL的数据文件夹中缺少系统数据库mysql：“{}\\MySQL\\data\\mysql”";
+inline constexpr char kCauseDataFileSize[] =
+    "my.ini中的innodb_data_file_path与现有的数据文件{}的大小不符，请改回原来的值";
+inline constexpr char kCauseBufferPool[] = "my.ini中的innodb_buffer_pool_size太大，MySQL分配不到这么多内存，请改小";
+inline constexpr char kCauseNoSystemDatabase[] = "MySQL的数据文件夹中缺少系统数据库mysql：“{}\\mysql”";
+inline constexpr char kCauseSystemTableDamaged[] = "MySQL的系统数据库mysql中的表{}已损坏";
 inline constexpr char kCauseNoDataFolder[] = "MySQL的数据文件夹不存在：{}";
 inline constexpr char kCauseNoDocumentRoot[] = "网站目录不存在：{}";
 inline constexpr char kCauseNoCertificate[] = "SSL证书文件不存在：{}";
 inline constexpr char kCauseErrorLogUnopenable[] = "Apache无法打开错误日志文件：{}";
+// Another MySQL holds the data files: its image name and process id.
+inline constexpr char kOtherMySQL[] = "另一个MySQL（{}，PID {}）正在使用MySQL的数据文件，请先停止它";
+// A start that succeeded, and a log that tells of damaged data (the table follows, where named).
+inline constexpr char kDamageAfterStart[] = "MySQL已经启动，但错误日志显示数据有损坏";
+inline constexpr char kDamageAfterStartTable[] = "MySQL已经启动，但错误日志显示数据有损坏：{}";
 // What Apache running as a service said before its logs were open (the event log).
 inline constexpr char kApacheReported[] = "Apache报告：";
 // A start that succeeded, and the server stopped soon after; the server goes in front.
@@ -94,6 +108,7 @@ inline constexpr char kForeignProgram[] = "服务{}运行的是其他位置的�
 inline constexpr char kForeignQuestion[] = "是否把服务{}改为本目录的{}？";
 inline constexpr char kNoFreePort[] = "没有找到可用的端口，请在{}设置中换用其他端口";
 inline constexpr char kPortMoveQuestion[] = "端口{}已被占用，是否把{}改用端口{}？";
+inline constexpr char kForbiddenPortMoveQuestion[] = "端口{}被系统禁止使用，是否把{}改用端口{}？";
 inline constexpr char kPortMoved[] = "{}已改用端口{}";
 inline constexpr char kVhostsStillOnPort[] = "站点管理中的虚拟主机仍使用端口{}，请一并修改";
 inline constexpr char kMySQLClientsPort[] = "连接MySQL的程序（如phpMyAdmin）请改用端口{}";

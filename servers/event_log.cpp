@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "servers/server_log.h"
+
 namespace tellurix {
 
 namespace {
@@ -100,5 +102,7 @@ std::vector<EventRecord> RecordsSince(std::vector<EventRecord> newestFirst, std:
   newestFirst.resize(since);
   return {newestFirst.rbegin(), newestFirst.rend()};
 }
+
+std::string EventLineText(std::string_view bytes) { return LogText(bytes, false); }
 
 }  // namespace tellurix

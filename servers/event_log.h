@@ -44,6 +44,11 @@ std::vector<std::string> ApacheServiceLines(const std::vector<EventRecord>& reco
 std::vector<EventRecord> RecordsSince(std::vector<EventRecord> newestFirst, std::uint32_t noted,
                                       std::uint32_t startTime);
 
+// A line of Apache's as text: valid UTF-8 as it is (Apache 2.4 writes the paths
+// of its configuration so), any other bytes from the ANSI code page, the way the
+// panel reads `httpd.exe -t`'s report line by line.
+std::string EventLineText(std::string_view bytes);
+
 #ifdef _WIN32
 // The number of the newest record of the Application log; 0 when it is empty,
 // none when the log cannot be opened.

@@ -2,8 +2,6 @@
 
 #include "servers/event_log.h"
 
-#include "core/codepage.h"
-
 namespace tellurix {
 
 namespace {
@@ -75,7 +73,7 @@ std::vector<std::string> ApacheEventLinesSince(std::uint32_t noted, std::uint32_
   }
   std::vector<std::string> lines;
   for (const std::string& bytes : ApacheServiceLines(RecordsSince(std::move(newestFirst), noted, startTime))) {
-    lines.push_back(FromCodePage(bytes, GetACP()).value_or(bytes));
+    lines.push_back(EventLineText(bytes));
   }
   return lines;
 }

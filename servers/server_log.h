@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "servers/service_commands.h"
@@ -57,21 +58,39 @@ struct KnownCause {
   bool portBlocked = false;  // the server could not use its port (taken or forbidden)
   unsigned port = 0;         // the port it concerns, when it concerns one
   std::string line;          // otherwise the line that says it
+  bool dataLocked = false;   // MySQL's data files are held by another program: no port to move
+  bool damagedData = false;  // MySQL's data (or a table of its system database) is damaged
 };
 // What a cause's line may need beside the evidence.
 struct CauseContext {
+  CauseContext() = default;
+  CauseContext(unsigned port, std::string programDirectory, std::string documentRoot = {}, std::string dataFolder = {})
+      : port(port),
+        programDirectory(std::move(programDirectory)),
+        documentRoot(std::move(documentRoot)),
+        dataFolder(std::move(dataFolder)) {}
   unsigned port = 0;             // the port the server uses, for a message that names none
   std::string programDirectory;  // the stack's folder
   std::string documentRoot;      // the profile's, for Apache 2.2's message that names none
+  std::string dataFolder;        // MySQL's (MySQLDataFolderOf); empty: the default under the stack's folder
 };
 // The first cause of the table that the evidence shows (the words compared
-// without case: the servers echo the user's own spelling of a name).
+// without case: the servers echo the user's own spelling of a name). The
+// evidence may be `httpd.exe -t`'s whole report: a directive Apache does not know
+// is named with the file and line of the "Syntax error" line before it.
 std::optional<KnownCause> RecognizeCause(Service service, std::string_view evidence, const CauseContext& context);
 
 // The line for what Apache said through the event log before its logs were
-// open: the first line that is not only a consequence ("no listening sockets",
-// "Unable to open logs"), as "Apache报告：…" cut after 160 characters.
+// open: the first line that is an error, not only a consequence ("no listening
+// sockets", "Unable to open logs") nor a warning Apache prints at a start that
+// goes on (no ServerName: AH00558), as "Apache报告：…" cut after 160 characters.
 std::optional<std::string> ApacheReportedLine(const std::vector<std::string>& eventLines);
+
+// After a start that succeeded: the line for damaged data in the new part of
+// MySQL's error log (a damaged page, a table marked as crashed or with a corrupt
+// index), naming the table as "database.table" where the log names it; none
+// when the log tells of no damage.
+std::optional<std::string> DamageAfterStartLine(std::string_view newLogText);
 
 #ifdef _WIN32
 // Where the server writes its errors now (UTF-8 path); empty when nowhere the

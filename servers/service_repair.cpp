@@ -83,8 +83,9 @@ std::optional<unsigned> FreePort(Service service, const std::vector<Listener>& l
 
 std::string NoFreePortLine(Service service) { return MessageLine(FillIn(text::kNoFreePort, {ServerName(service)})); }
 
-std::string PortMoveQuestion(Service service, unsigned port, unsigned newPort) {
-  return FillIn(text::kPortMoveQuestion, {std::to_string(port), ServerName(service), std::to_string(newPort)});
+std::string PortMoveQuestion(Service service, unsigned port, unsigned newPort, bool forbidden) {
+  return FillIn(forbidden ? text::kForbiddenPortMoveQuestion : text::kPortMoveQuestion,
+                {std::to_string(port), ServerName(service), std::to_string(newPort)});
 }
 
 PortMove PortMoveWrites(Service service, std::string_view programDirectory, unsigned newPort) {

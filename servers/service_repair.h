@@ -49,7 +49,9 @@ bool Listened(unsigned port, const std::vector<Listener>& listeners);
 std::optional<unsigned> FreePort(Service service, const std::vector<Listener>& listeners,
                                  const std::function<bool(unsigned)>& canBind);
 std::string NoFreePortLine(Service service);
-std::string PortMoveQuestion(Service service, unsigned port, unsigned newPort);
+// The offer to move: "端口80已被占用，…", or for a port the system forbids
+// "端口80被系统禁止使用，是否把Apache改用端口8080？".
+std::string PortMoveQuestion(Service service, unsigned port, unsigned newPort, bool forbidden = false);
 
 // What the settings dialog writes for a changed port, in its order: the
 // profile's entry first, then the stack file's lines.

@@ -43,9 +43,18 @@ std::string ProfilePortValue(Service service) {
 }
 
 // What the cause table may need beside the evidence: `port` for a message that
-// names none, the stack's folder, and the profile's DocumentRoot.
+// names none, the stack's folder, the profile's DocumentRoot and the data
+// folder MySQL uses.
 CauseContext CauseContextOf(unsigned port) {
-  return {port, ProgramDirectory(), GetIniValue("Apache", "DocumentRoot", "", "Tellurix.ini")};
+  const std::string home = ProgramDirectory();
+  return {port, home, GetIniValue("Apache", "DocumentRoot", "", "Tellurix.ini"), MySQLDataFolderOf(home)};
+}
+
+// The running processes as the diagnosis names them.
+std::vector<ProcessEntry> ProcessesByImage() {
+  std::vector<ProcessEntry> processes;
+  for (const NamedProcess& process : NamedProcesses()) processes.push_back({process.imageName, process.processId});
+  return processes;
 }
 
 // The Listen lines of the stack's httpd.conf.
@@ -151,12 +160,13 @@ void ServiceRunner::StartIfReady(Service service) {
     }
     const std::vector<ListenAddress> listens = service == Service::Apache2 ? StackListens() : std::vector<ListenAddress>();
     const std::optional<unsigned> port = PortToCheck(service, ProfilePortValue(service));
-    if (port && ReportPortInUse(service, *port, AddressOf(*port, listens))) {
-      if (OfferPortMove(service, *port)) StartIfReady(service);
+    if (const PortTrouble trouble = port ? ReportPortInUse(service, *port, AddressOf(*port, listens)) : PortTrouble::None;
+        trouble != PortTrouble::None) {
+      if (OfferPortMove(service, *port, trouble == PortTrouble::Forbidden)) StartIfReady(service);
       return;
     }
     for (const ListenAddress& listen : listens) {
-      if (listen.port != port && ReportPortInUse(service, listen.port, listen.address)) return;
+      if (listen.port != port && ReportPortInUse(service, listen.port, listen.address) != PortTrouble::None) return;
     }
   }
   RunNet(service, ServiceAction::Start);
@@ -196,13 +206,13 @@ bool ServiceRunner::OfferOwnProgram(Service service, const std::string& commandL
   return Install(service);
 }
 
-bool ServiceRunner::OfferPortMove(Service service, unsigned port) {
+bool ServiceRunner::OfferPortMove(Service service, unsigned port, bool forbidden) {
   const std::optional<unsigned> free = FreePort(service, TcpListeners(), CanBind);
   if (!free) {
     host_.Report(NoFreePortLine(service));
     return false;
   }
-  if (!host_.Ask(PortMoveQuestion(service, port, *free))) return false;
+  if (!host_.Ask(PortMoveQuestion(service, port, *free, forbidden))) return false;
   const std::string home = ProgramDirectory();
   const PortMove move = PortMoveWrites(service, home, *free);
   const ApplyOutcome outcome =
@@ -348,6 +358,13 @@ void ServiceRunner::ExplainFailedStart(Service service, const LogMark& log, std:
   const std::string& home = context.programDirectory;
   const std::optional<KnownCause> cause = RecognizeCause(service, evidence, context);
   bool explained = false;
+  if (cause && cause->dataLocked) {
+    // Another program holds the data files: moving the port cannot help. A
+    // second MySQL is named where one runs.
+    const std::optional<std::string> other = OtherMySQLLine(ProcessesByImage(), StatusOf(service).processId);
+    host_.Report(other.value_or(cause->line));
+    return;
+  }
   if (cause && !cause->portTaken) {
     host_.Report(cause->line);
     explained = true;
@@ -375,7 +392,9 @@ void ServiceRunner::ExplainFailedStart(Service service, const LogMark& log, std:
   const bool blocked = (cause && cause->portBlocked) || forbidden;
   const unsigned concerned = blocked ? cause->port : port;
   if (profilePort && (portLine || blocked) && concerned == *profilePort) {
-    if (OfferPortMove(service, *profilePort)) StartIfReady(service);
+    // The forbidden rows say their own line; the taken rows leave it to the taken-port line.
+    const bool saidForbidden = forbidden || (cause && cause->portBlocked && !cause->portTaken);
+    if (OfferPortMove(service, *profilePort, saidForbidden)) StartIfReady(service);
     return;
   }
   if (explained || portLine) return;
@@ -401,13 +420,15 @@ bool ServiceRunner::ReportTakenPort(unsigned port, bool saidTaken, const std::ve
   return true;
 }
 
-bool ServiceRunner::ReportPortInUse(Service service, unsigned port, const std::string& address) {
+ServiceRunner::PortTrouble ServiceRunner::ReportPortInUse(Service service, unsigned port, const std::string& address) {
   const PortHolders holders = HoldersFor(service);
-  if (ReportTakenPort(port, false, holders.others)) return true;
-  if (holders.OwnHolds(port)) return false;
-  const std::optional<std::string> line = PortBlockedLine(port, BindError(address, port));
-  if (line) host_.Report(*line);
-  return line.has_value();
+  if (ReportTakenPort(port, false, holders.others)) return PortTrouble::Taken;
+  if (holders.OwnHolds(port)) return PortTrouble::None;
+  const unsigned long error = BindError(address, port);
+  const std::optional<std::string> line = PortBlockedLine(port, error);
+  if (!line) return PortTrouble::None;
+  host_.Report(*line);
+  return error == kPortForbidden ? PortTrouble::Forbidden : PortTrouble::Taken;
 }
 
 bool ServiceRunner::ReportPortSaidTaken(Service service, unsigned port) {

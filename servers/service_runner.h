@@ -61,8 +61,9 @@ class ServiceRunner {
   // Offers to replace another folder's server with the stack's own; false when
   // the command stops there (the replacement failed or was not allowed).
   bool OfferOwnProgram(Service service, const std::string& commandLine);
-  // Moves the server to a free port if the user agrees; true when it moved.
-  bool OfferPortMove(Service service, unsigned port);
+  // Moves the server to a free port if the user agrees (the question says
+  // whether the port is taken or forbidden); true when it moved.
+  bool OfferPortMove(Service service, unsigned port, bool forbidden);
   bool ConfigurationAccepted();
   void RunNet(Service service, ServiceAction half);
   void FinishRestart(UINT_PTR timerId);
@@ -84,9 +85,11 @@ class ServiceRunner {
   void Diagnose(const Watched& ended, const ProgramRun& run);
   void ExplainFailedStart(Service service, const LogMark& log, std::string_view netOutput);
   bool ReportTakenPort(unsigned port, bool saidTaken, const std::vector<Listener>& listeners);
-  // Before `net`: a listener holds the port, or it cannot be bound as the server
-  // would (on `address`, else on all); true when a line said so.
-  bool ReportPortInUse(Service service, unsigned port, const std::string& address);
+  // Before `net`: a listener other than the service's own holds the port, or it
+  // cannot be bound as the server would (on `address`, else on all); a line
+  // says which.
+  enum class PortTrouble { None, Taken, Forbidden };
+  PortTrouble ReportPortInUse(Service service, unsigned port, const std::string& address);
   // After a server said its port was taken; true when it is forbidden instead.
   bool ReportPortSaidTaken(Service service, unsigned port);
 

@@ -15,7 +15,13 @@
 //                              also the servers' own tools: "httpd.exe -t" (recorded
 //                              as the recorder below records) checks
 //                              ..\conf\httpd.conf for directives it does not know, as
-//                              Apache reports them; "-v" and "--version" print a
+//                              Apache reports them, or, with a file
+//                              "config-test-says" beside it, prints that file's bytes
+//                              word for word on its error output (where Apache prints
+//                              -t's report) and exits with 1, so that any report can
+//                              be told in any Apache's words (a file "config-test-ms"
+//                              holding a number makes -t take that long first, as a
+//                              check that loads PHP's module does); "-v" and "--version" print a
 //                              version; a file "exit-with" beside it holding a number
 //                              makes these three exit with it at once, as a program
 //                              that cannot be loaded does; "httpd.exe -k install -n
@@ -336,6 +342,15 @@ int wmain() {
     }
     if (httpd && check) {
       Record();  // the check's command line, for the tests
+      if (GetFileAttributesW((folder + L"config-test-ms").c_str()) != INVALID_FILE_ATTRIBUTES) {
+        Sleep(std::strtoul(ReadAll(folder + L"config-test-ms").c_str(), nullptr, 10));
+      }
+      if (GetFileAttributesW((folder + L"config-test-says").c_str()) != INVALID_FILE_ATTRIBUTES) {
+        const std::string said = ReadAll(folder + L"config-test-says");
+        DWORD written = 0;
+        WriteFile(GetStdHandle(STD_ERROR_HANDLE), said.data(), static_cast<DWORD>(said.size()), &written, nullptr);
+        return 1;
+      }
       return CheckConfiguration(folder);
     }
     if (version) {

@@ -172,6 +172,11 @@ TEST(Trouble, ApacheFixesAreOneQuestionAwayAndABrokenHttpdConfStopsTheRestart) {
     }
   }
   EXPECT_EQ(TextsFrom(panel, before)[0], std::string(text::kConfigBroken) + (cut.empty() ? joined : cut) + "...    ");
+  // Then the cause in plain words, on the line Apache names.
+  const std::string misspelt = Edited(good, {{"\nListen 8097", "\nListn 8080"}});
+  const auto listn = std::count(misspelt.begin(), misspelt.begin() + misspelt.find("\nListn") + 1, '\n') + 1;
+  EXPECT_EQ(TextsFrom(panel, before)[1], "httpd.conf第" + std::to_string(listn) +
+                                             "行：Apache不认识指令Listn（拼写错误，或者提供它的模块没有加载）...    ");
   EXPECT_EQ(home.Recorded().back(),
             ProgramDirectory::Started(SW_HIDE, "\"" + Narrow(home / L"Apache2\\bin\\httpd.exe") + "\" -n \"Apache2\" -t"));
   EXPECT_TRUE(panel.NoMessage());
@@ -181,8 +186,8 @@ TEST(Trouble, ApacheFixesAreOneQuestionAwayAndABrokenHttpdConfStopsTheRestart) {
   // A good file and a free port change nothing in today's lines.
   home.Put(L"Apache2\\conf\\httpd.conf", Edited(good, {{"\nListen 8097", "\nListen 8080"}}));
   panel.Choose(ids::restaraCom);
-  const int stopping = panel.WaitForLine(text::kApacheStopping, before + 1);
-  ASSERT_EQ(stopping, int(before) + 1);
+  const int stopping = panel.WaitForLine(text::kApacheStopping, before + 2);
+  ASSERT_EQ(stopping, int(before) + 2);
   ASSERT_GT(panel.WaitForLine(text::kApacheStarted, stopping, 20s), stopping);
   EXPECT_EQ(TextsFrom(panel, stopping), (std::vector<std::string>{text::kApacheStopping, text::kApacheStopped,
                                                                   text::kApacheStarting, text::kApacheStarted}));
@@ -352,6 +357,46 @@ TEST(Trouble, MySQLMovesOffThePortItCouldNotBind) {
   ASSERT_GT(panel.WaitForLine(noData, from), 0);
   EXPECT_EQ(TextsFrom(panel, from, true),
             (std::vector<std::string>{text::kMySQLStarting, "MySQL启动失败：" + kMySQLNetTimedOut + "...    ", noData}));
+}
+
+// httpd.exe -t reports a directive of vhosts.conf it does not know, in Apache
+// 2.4's words: the panel names the file and line in plain words, and runs no `net`.
+TEST(Trouble, ApacheNamesTheDirectiveItDoesNotKnow) {
+  ServiceRegistration apache(L"Apache2");
+  ProgramDirectory home(L"指令 directive");
+  home.Put(L"Tellurix.ini", "[Apache]\r\nListen=8099\r\n");
+  home.Put(L"Apache2\\conf\\httpd.conf", SourceFile("demo/stack/Apache2/conf/httpd.conf"));
+  home.Put(L"Apache2\\conf\\vhosts.conf",
+           "<VirtualHost *:8099>\r\n    DocumentRoot \"D:/www\"\r\n    Servername a.example\r\n    SeverAlias "
+           "www.a.example\r\n</VirtualHost>\r\n");
+  home.StandIn(L"Apache2\\bin\\httpd.exe");
+  ASSERT_TRUE(apache.PointAt(home / L"Apache2\\bin\\httpd.exe"));
+  std::string vhosts = Narrow(home / L"Apache2\\conf\\vhosts.conf");
+  for (char& c : vhosts) c = c == '\\' ? '/' : c;
+  const std::string invalid =
+      "Invalid command 'SeverAlias', perhaps misspelled or defined by a module not included in the server configuration";
+  home.Put(L"Apache2\\bin\\config-test-says", "AH00526: Syntax error on line 4 of " + vhosts + ":\r\n" + invalid + "\r\n");
+  // A check that takes seconds, as one loading PHP's module does: the status
+  // monitor ticks meanwhile, and the check's httpd.exe is not Apache running.
+  home.Put(L"Apache2\\bin\\config-test-ms", "2500");
+  Panel panel(home.exe());
+  ASSERT_TRUE(panel.started());
+
+  const size_t from = panel.Lines().size();
+  panel.Choose(ids::starta);
+  const std::string report = panel.Answer();
+  EXPECT_EQ(report, std::string(text::kConfigBrokenMessage) + "\r\n\r\nAH00526: Syntax error on line 4 of " + vhosts +
+                        ":\r\n" + invalid);
+  const std::string unknown = "vhosts.conf第4行：Apache不认识指令SeverAlias（拼写错误，或者提供它的模块没有加载）...    ";
+  ASSERT_GT(panel.WaitForLine(unknown, from), int(from));
+  const std::vector<std::string> texts = TextsFrom(panel, from);
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[0].rfind(std::string(text::kConfigBroken) + "AH00526: Syntax error on line 4 of ", 0), 0u) << texts[0];
+  EXPECT_EQ(texts[1], unknown);
+  EXPECT_TRUE(panel.NoMessage());
+  EXPECT_EQ(panel.WaitForLine(text::kApacheStarting, from, 2s), -1);
+  EXPECT_EQ(home.Recorded().back(),
+            ProgramDirectory::Started(SW_HIDE, "\"" + Narrow(home / L"Apache2\\bin\\httpd.exe") + "\" -n \"Apache2\" -t"));
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ TEST(Unprivileged, AForbiddenPortIsSaidBeforeNet) {
   const Snapshot profile = Take(home / L"Tellurix.ini"), before = Take(home / L"Apache2\\conf\\httpd.conf");
   size_t from = panel.Lines().size();
   panel.Choose(ids::starta);
-  EXPECT_EQ(panel.Answer(IDCANCEL), "端口80已被占用，是否把Apache改用端口8080？");
+  EXPECT_EQ(panel.Answer(IDCANCEL), "端口80被系统禁止使用，是否把Apache改用端口8080？");
   ASSERT_GE(panel.WaitForLine(kForbidden80, from), 0);
   EXPECT_TRUE(panel.NoMessage());
   EXPECT_EQ(panel.WaitForLine(text::kApacheStarting, from, 2s), -1);
@@ -49,7 +49,7 @@ TEST(Unprivileged, AForbiddenPortIsSaidBeforeNet) {
   home.Put(L"Apache2\\conf\\httpd.conf", conf);
   from = panel.Lines().size();
   panel.Choose(ids::starta);
-  EXPECT_EQ(panel.Answer(IDOK), "端口80已被占用，是否把Apache改用端口8080？");
+  EXPECT_EQ(panel.Answer(IDOK), "端口80被系统禁止使用，是否把Apache改用端口8080？");
   ASSERT_GE(panel.WaitForLine(text::kApacheStarted, from, 20s), 0);
   EXPECT_EQ(panel.Lines()[from].substr(0, kForbidden80.size()), kForbidden80);
   EXPECT_EQ(ReadBytes(home / L"Tellurix.ini"), "[Apache]\r\nListen=8080\r\n");

@@ -217,5 +217,27 @@ TEST(Diagnosis, BrokenHttpdConfStopsTheCommandAnUnrunnableCheckDoesNot) {
             "Apache配置有误，没有执行：" + longer.substr(0, 160) + "…...    ");
 }
 
+// Locked data files: another MySQL server is named by its process, never the
+// service's own (which may still be ending) nor the stack's client tools.
+TEST(Diagnosis, AnotherMySQLIsNamedByItsProcess) {
+  const struct {
+    std::vector<ProcessEntry> processes;
+    unsigned long own;
+    std::string line;  // empty: none
+  } rows[] = {
+      {{{"System", 4}, {"mysqld.exe", 5120}}, 2230, "另一个MySQL（mysqld.exe，PID 5120）正在使用MySQL的数据文件，请先停止它...    "},
+      {{{"MYSQLD-NT.EXE", 2230}, {"mysqld-nt.exe", 4410}}, 2230,
+       "另一个MySQL（mysqld-nt.exe，PID 4410）正在使用MySQL的数据文件，请先停止它...    "},
+      {{{"mysql.exe", 300}, {"mysqladmin.exe", 301}, {"mysqld-max-nt.exe", 302}}, 0,
+       "另一个MySQL（mysqld-max-nt.exe，PID 302）正在使用MySQL的数据文件，请先停止它...    "},
+      {{{"C:\\xampp\\mysql\\bin\\mysqld.exe", 77}}, 0, "另一个MySQL（mysqld.exe，PID 77）正在使用MySQL的数据文件，请先停止它...    "},
+      {{{"mysqld-nt.exe", 2230}, {"mysql.exe", 300}, {"mysqldump.exe.bak", 9}}, 2230, ""},
+      {{}, 0, ""},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(OtherMySQLLine(row.processes, row.own).value_or(""), row.line) << row.processes.size();
+  }
+}
+
 }  // namespace
 }  // namespace tellurix

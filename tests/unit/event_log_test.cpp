@@ -147,5 +147,27 @@ TEST(EventLog, OnlyTheRecordsSinceTheStartOldestFirst) {
   }
 }
 
+// An event line reads as httpd.exe -t's line: Apache 2.4 writes its
+// configuration's paths in UTF-8, Windows' own texts are in the ANSI code page.
+TEST(EventLog, AnEventLineReadsAsTheConfigTestsLine) {
+  SetAnsiCodePage("CP936");
+  const std::string syntax = "AH00526: Syntax error on line 3 of D:/网站 web/Tellurix/Apache2/conf/vhosts.conf:";
+  const std::string taken = "(OS 10048)通常每个套接字地址(协议/网络地址/端口)只允许使用一次。  : AH00072: make_sock";
+  const struct {
+    std::string bytes, text;
+  } rows[] = {
+      {syntax, syntax},                 // UTF-8, as Apache wrote it
+      {ToAnsi(syntax).value(), syntax},  // the same folder in CP936 (Apache 2.2)
+      {ToAnsi(taken).value(), taken},
+      {"\xB6\xCB\xBF\xDA 80", "端口 80"},
+      {kNoSockets, kNoSockets},
+      {"\xFF\xFE bad", "\xEF\xBF\xBD\xEF\xBF\xBD bad"},  // neither: the line is kept, its bad bytes marked
+  };
+  for (const auto& row : rows) EXPECT_EQ(EventLineText(row.bytes), row.text) << row.text;
+  // As the panel reads -t's report, a line at a time.
+  EXPECT_EQ(EventLineText(syntax), FromProgramOutput(syntax));
+  ASSERT_NE(ToAnsi(syntax).value(), syntax);
+}
+
 }  // namespace
 }  // namespace tellurix

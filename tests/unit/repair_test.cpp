@@ -95,7 +95,10 @@ TEST(Repair, TheFirstFreeCandidateIsOffered) {
   EXPECT_EQ(FreePort(Service::Apache2, listening, bindsAllBut({8081, 8000, 8888, 8090})), std::nullopt);
   EXPECT_EQ(FreePort(Service::MySQL, listening, bindsAllBut({})), 3308u);
   EXPECT_EQ(NoFreePortLine(Service::MySQL), "没有找到可用的端口，请在MySQL设置中换用其他端口...    ");
+  // A port that is taken, and one the system forbids (it never shows who holds it).
   EXPECT_EQ(PortMoveQuestion(Service::Apache2, 80, 8081), "端口80已被占用，是否把Apache改用端口8081？");
+  EXPECT_EQ(PortMoveQuestion(Service::Apache2, 80, 8080, true), "端口80被系统禁止使用，是否把Apache改用端口8080？");
+  EXPECT_EQ(PortMoveQuestion(Service::MySQL, 3306, 3307, true), "端口3306被系统禁止使用，是否把MySQL改用端口3307？");
 
   const char* vhosts =
       "# <VirtualHost *:80> in a comment\r\n<VirtualHost *:8080>\r\n</VirtualHost>\r\n <virtualhost 127.0.0.1:80>\r\n";

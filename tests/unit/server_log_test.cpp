@@ -219,7 +219,7 @@ TEST(ServerLog, KnownCausesInPlainWords) {
   };
   for (const auto& row : rows) {
     const unsigned serverPort = row.service == Service::Apache2 ? 80 : 3306;
-    const std::optional<KnownCause> cause = RecognizeCause(row.service, row.said, {serverPort, "C:\\T", "D:\\www"});
+    const std::optional<KnownCause> cause = RecognizeCause(row.service, row.said, {serverPort, "C:\\T", "D:\\www", ""});
     ASSERT_TRUE(cause.has_value()) << row.said;
     EXPECT_EQ(cause->portTaken, row.portTaken) << row.said;
     EXPECT_EQ(cause->portBlocked, row.portTaken || row.line.rfind("端口", 0) == 0) << row.said;
@@ -234,18 +234,239 @@ TEST(ServerLog, KnownCausesInPlainWords) {
            {Service::Apache2, "Cannot load into server"},
            {Service::MySQL, "unknown variable ''"},
        }) {
-    EXPECT_EQ(RecognizeCause(service, said, {80, "C:\\T", ""}).has_value(), false) << said;
+    EXPECT_EQ(RecognizeCause(service, said, {80, "C:\\T", "", ""}).has_value(), false) << said;
   }
-  // What Apache said through the event log: the first line that is no consequence.
+}
+
+// httpd.exe -t's whole report, in 2.4's and 2.2's words: the directive Apache
+// does not know in the file and line Apache names, and a module of the other bitness.
+TEST(ServerLog, ApacheConfigurationReportsInPlainWords) {
+  const char kUnknown[] = "（拼写错误，或者提供它的模块没有加载）...    ";
+  const char kBitness[] = "（它与Apache的位数不同，比如64位的PHP配32位的Apache）...    ";
+  const struct {
+    const char* report;
+    std::string line;  // empty: no known cause
+  } rows[] = {
+      {"AH00526: Syntax error on line 3 of C:/Tellurix/Apache2/conf/vhosts.conf:\r\n"
+       "Invalid command 'Servername', perhaps misspelled or defined by a module not included in the server "
+       "configuration\r\n",
+       std::string("vhosts.conf第3行：Apache不认识指令Servername") + kUnknown},
+      {"Syntax error on line 41 of C:/Tellurix/Apache2/conf/httpd.conf:\n"
+       "Invalid command 'Listn', perhaps misspelled or defined by a module not included in the server configuration\n",
+       std::string("httpd.conf第41行：Apache不认识指令Listn") + kUnknown},
+      // Through the event log, after the warning of a start without ServerName, in a
+      // folder named in Chinese, with the empty line some consoles show.
+      {"AH00558: httpd.exe: Could not reliably determine the server's fully qualified domain name, using fe80::1%12. "
+       "Set the 'ServerName' directive globally to suppress this message\n"
+       "AH00526: Syntax error on line 17 of D:/新建文件夹/Tellurix/Apache2/conf/extra/httpd-ssl.conf:\n\n"
+       "Invalid command 'SSLEngine', perhaps misspelled or defined by a module not included in the server "
+       "configuration\n",
+       std::string("httpd-ssl.conf第17行：Apache不认识指令SSLEngine") + kUnknown},
+      // A directive in .htaccess is a request's error, not the configuration's: no line says where.
+      {"[Mon Dec 07 10:00:00.000001 2026] [core:alert] [pid 10:tid 1] [client 127.0.0.1:35076] C:/www/.htaccess: "
+       "Invalid command 'php_value', perhaps misspelled or defined by a module not included in the server "
+       "configuration\n",
+       ""},
+      {"httpd.exe: Syntax error on line 128 of C:/T/Apache2/conf/httpd.conf: Cannot load C:/T/PHP5/php5apache2_2.dll "
+       "into server: %1 is not a valid Win32 application.\n",
+       std::string("Apache无法加载模块：C:/T/PHP5/php5apache2_2.dll") + kBitness},
+      {"httpd.exe: Syntax error on line 181 of C:/T/Apache2/conf/httpd.conf: Cannot load C:/T/PHP7/php7apache2_4.dll "
+       "into server: %1 不是有效的 Win32 应用程序。\r\n",
+       std::string("Apache无法加载模块：C:/T/PHP7/php7apache2_4.dll") + kBitness},
+      // Any other reason stays the plain line.
+      {"httpd.exe: Syntax error on line 128 of C:/T/Apache2/conf/httpd.conf: Cannot load C:/T/PHP5/php5apache2_2.dll "
+       "into server: 找不到指定的模块。\n",
+       "Apache无法加载模块：C:/T/PHP5/php5apache2_2.dll...    "},
+  };
+  for (const auto& row : rows) {
+    const std::optional<KnownCause> cause = RecognizeCause(Service::Apache2, row.report, {80, "C:\\T"});
+    EXPECT_EQ(cause ? cause->line : "", row.line) << row.report;
+    if (cause) {
+      EXPECT_FALSE(cause->portBlocked || cause->dataLocked || cause->damagedData) << row.report;
+    }
+  }
+}
+
+// MySQL's data: a setting that does not fit the files is no damage; the
+// folder a line names is the one my.ini's datadir names; what the line means
+// for the runner (no port move for locked files, the rescue for damaged data).
+TEST(ServerLog, MySQLDataCausesNameTheirFolderAndKind) {
+  const std::string kDamaged = "MySQL的数据文件可能已损坏，修复之前请先备份“D:\\MySQL Data”...    ";
+  const std::string kLocked = "MySQL的数据文件正被其他程序使用（另一个MySQL或杀毒软件？）...    ";
+  const std::string kPool = "my.ini中的innodb_buffer_pool_size太大，MySQL分配不到这么多内存，请改小...    ";
+  const auto sizeLine = [](const char* file) {
+    return std::string("my.ini中的innodb_data_file_path与现有的数据文件") + file + "的大小不符，请改回原来的值...    ";
+  };
+  enum Kind { Plain, Locked, Damaged };
+  const struct {
+    const char* said;
+    std::string line;
+    Kind kind;
+  } rows[] = {
+      // 5.0 and 5.1: the data file and my.ini disagree; the engine's failure follows.
+      {"InnoDB: Error: data file .\\ibdata1 is of a different size\nInnoDB: 640 pages (rounded down to MB)\n"
+       "InnoDB: than specified in the .cnf file 128 pages!\nInnoDB: Could not open or create data files.\n"
+       "080808 12:00:00 [ERROR] Default storage engine (InnoDB) is not available\n",
+       sizeLine(".\\ibdata1"), Plain},
+      {"InnoDB: Error: auto-extending data file .\\ibdata1 is of a different size\n"
+       "InnoDB: 640 pages (rounded down to MB) than specified in the .cnf file:\n"
+       "InnoDB: initial 768 pages, max 0 (relevant if non-zero) pages!\n"
+       "080808 12:00:00 [ERROR] Plugin 'InnoDB' init function returned error.\n",
+       sizeLine(".\\ibdata1"), Plain},
+      {"2026-12-07T10:00:00.000000Z 0 [ERROR] InnoDB: The innodb_system data file './ibdata1' is of a different size "
+       "640 pages (rounded down to MB) than the 768 pages specified in the .cnf file!",
+       sizeLine("./ibdata1"), Plain},
+      // A file of 0 pages was emptied: that is damage, in every server's words.
+      {"InnoDB: Error: data file .\\ibdata1 is of a different size\nInnoDB: 0 pages (rounded down to MB)\n"
+       "InnoDB: than specified in the .cnf file 640 pages!\n"
+       "080808 12:00:00 [ERROR] Plugin 'InnoDB' init function returned error.\n",
+       kDamaged, Damaged},
+      {"2018-06-08  7:59:41 140105323919296 [ERROR] InnoDB: auto-extending data file ./ibdata1 is of a different size 0 "
+       "pages (rounded down to MB) than specified in the .cnf file: initial 768 pages, max 0 (relevant if non-zero) "
+       "pages!",
+       kDamaged, Damaged},
+      {"[ERROR] InnoDB: The Auto-extending innodb_system data file './ibdata1' is of a different size 0 pages than "
+       "specified in the .cnf file: initial 768 pages, max 0 (relevant if non-zero) pages!",
+       kDamaged, Damaged},
+      {"The Auto-extending data file './ibdata1' is of a different size 0 pages than specified by "
+       "innodb_data_file_path",
+       kDamaged, Damaged},
+      // The buffer pool, in 5.0/5.1's and 5.5's words.
+      {"InnoDB: Fatal error: cannot allocate the memory for the buffer pool\n"
+       "080808 12:00:00 [ERROR] Default storage engine (InnoDB) is not available\n",
+       kPool, Plain},
+      {"131005 14:11:41 InnoDB: Initializing buffer pool, size = 2.0G\n"
+       "131005 14:11:41 InnoDB: Fatal error: cannot allocate memory for the buffer pool\n"
+       "131005 14:11:41 [ERROR] Plugin 'InnoDB' init function returned error.\n"
+       "131005 14:11:41 [ERROR] Plugin 'InnoDB' registration as a STORAGE ENGINE failed.\n"
+       "131005 14:11:41 [ERROR] Unknown/unsupported storage engine: InnoDB\n",
+       kPool, Plain},
+      // The system database: missing, or a table of it damaged.
+      {"061231 12:00:00 [ERROR] Fatal error: Can't open and lock privilege tables: Table 'mysql.host' doesn't exist",
+       "MySQL的数据文件夹中缺少系统数据库mysql：“D:\\MySQL Data\\mysql”...    ", Plain},
+      {"080808 12:00:00 [ERROR] Fatal error: Can't open and lock privilege tables: Table 'host' is marked as crashed "
+       "and should be repaired",
+       "MySQL的系统数据库mysql中的表host已损坏...    ", Damaged},
+      {"2020-04-13T07:15:24.539572Z 0 [ERROR] /usr/sbin/mysqld: Table './mysql/user' is marked as crashed and should be "
+       "repaired\n2020-04-13T07:15:24.539771Z 0 [ERROR] Fatal error: Can't open and lock privilege tables: Table "
+       "'./mysql/user' is marked as crashed and should be repaired",
+       "MySQL的系统数据库mysql中的表user已损坏...    ", Damaged},
+      {"2016-10-10 10:36:54 3755 [ERROR] Fatal error: Can't open and lock privilege tables: Table '.\\mysql\\db' is "
+       "marked as crashed and last (automatic?) repair failed",
+       "MySQL的系统数据库mysql中的表db已损坏...    ", Damaged},
+      {"2026-12-07 10:00:00 0 [ERROR] Fatal error: Can't open and lock privilege tables: Index for table 'global_priv' "
+       "is corrupt; try to repair it",
+       "MySQL的系统数据库mysql中的表global_priv已损坏...    ", Damaged},
+      {"InnoDB: Database page corruption on disk or a failed\nInnoDB: file read of page 7.", kDamaged, Damaged},
+      {"InnoDB: Unable to lock .\\ibdata1, error: 32\nInnoDB: Operating system error number 32 in a file operation.\n"
+       "[ERROR] Plugin 'InnoDB' init function returned error.",
+       kLocked, Locked},
+      {"[ERROR] mysqld: Can't lock aria control file 'C:\\T\\MySQL\\data\\aria_log_control' for exclusive use, error: "
+       "13. Will retry for 30 seconds",
+       kLocked, Locked},
+  };
+  for (const auto& row : rows) {
+    const std::optional<KnownCause> cause = RecognizeCause(Service::MySQL, row.said, {3306, "C:\\T", "", "D:\\MySQL Data"});
+    ASSERT_TRUE(cause.has_value()) << row.said;
+    EXPECT_EQ(cause->line, row.line) << row.said;
+    EXPECT_EQ(cause->dataLocked, row.kind == Locked) << row.said;
+    EXPECT_EQ(cause->damagedData, row.kind == Damaged) << row.said;
+    EXPECT_FALSE(cause->portBlocked) << row.said;
+  }
+}
+
+// A start that succeeded, and the new part of MySQL's log tells of damaged data
+// (MariaDB 10.x and MySQL 5.x): the table where the log names it.
+TEST(ServerLog, DamageAfterAStartThatSucceeded) {
+  const std::string kDamaged = "MySQL已经启动，但错误日志显示数据有损坏";
+  const struct {
+    const char* log;
+    std::string line;  // empty: none
+  } rows[] = {
+      {"2026-12-07 10:00:05 0 [ERROR] InnoDB: Failed to read page 10 from file './shop/orders.ibd': Page read from "
+       "tablespace is corrupted.\n",
+       kDamaged + "：shop.orders...    "},
+      {"2026-12-07 10:00:05 0 [ERROR] InnoDB: Failed to read file '.\\u690174784_kunzz\\j2stockedit_data.ibd' at offset "
+       "255: Page read from tablespace is corrupted.\n",
+       kDamaged + "：u690174784_kunzz.j2stockedit_data...    "},
+      {"2026-12-07 10:00:05 0 [ERROR] mysqld.exe: Table '.\\shop\\orders' is marked as crashed and should be repaired\n"
+       "2026-12-07 10:00:05 0 [Warning] Checking table:   '.\\shop\\orders'\n",
+       kDamaged + "：shop.orders...    "},
+      {"101207 10:00:05 [ERROR] C:\\T\\MySQL\\bin\\mysqld-nt.exe: Table './shop/orders' is marked as crashed and should "
+       "be repaired\n",
+       kDamaged + "：shop.orders...    "},
+      {"101207 10:00:05 [ERROR] C:\\T\\MySQL\\bin\\mysqld-nt.exe: Table 'orders' is marked as crashed and should be "
+       "repaired\n",
+       kDamaged + "：orders...    "},
+      {"2026-12-07 10:00:05 9 [ERROR] mysqld.exe: Index for table 'orders' is corrupt; try to repair it\n",
+       kDamaged + "：orders...    "},
+      {"2026-12-07 10:00:05 0 [ERROR] InnoDB: Database page corruption on disk or a failed read of file "
+       "'./shop/orders.ibd' page [page id: space=5, page number=3]. You may have to recover from a backup.\n",
+       kDamaged + "：shop.orders...    "},
+      {"2026-12-07 10:00:05 0 [ERROR] InnoDB: Database page corruption on disk or a failed file read of tablespace "
+       "shop/orders page [page id: space=5, page number=3]. You may have to recover from a backup.\n",
+       kDamaged + "：shop.orders...    "},
+      // 5.5 and 5.6 name the table in the page dump before their damage words.
+      {"InnoDB: Page may be an index page where index id is 0 35\nInnoDB: (index \"PRIMARY\" of table "
+       "\"shop\".\"orders\")\nInnoDB: Database page corruption on disk or a failed\nInnoDB: file read of page 694.\n"
+       "InnoDB: You may have to recover from a backup.\n",
+       kDamaged + "：shop.orders...    "},
+      // InnoDB's own files and tables name no table of the user's.
+      {"InnoDB: Page may be an index page where index id is 18446744069414584320\n"
+       "InnoDB: (index \"CLUST_IND\" of table \"SYS_IBUF_TABLE\")\nInnoDB: Database page corruption on disk or a failed\n"
+       "InnoDB: file read of page 694.\n",
+       kDamaged + "...    "},
+      {"2023-03-27 12:20:45 0 [ERROR] InnoDB: Database page corruption on disk or a failed read of file './ibdata1' page "
+       "[page id: space=0, page number=214]. You may have to recover from a backup.\n",
+       kDamaged + "...    "},
+      {"[ERROR] InnoDB: Failed to read page 3 from file './/undo003': Page read from tablespace is corrupted.\n",
+       kDamaged + "...    "},
+      // No damage: a clean start, a full disk's temporary table, a failed engine.
+      {"2026-12-07 10:00:05 0 [Note] mysqld.exe: ready for connections.\n", ""},
+      {"2026-12-07 10:00:05 9 [ERROR] mysqld.exe: Index for table 'C:\\Windows\\TEMP\\#sql-temptable-1a2b-9-3' is "
+       "corrupt; try to repair it\n",
+       ""},
+      {"101207 10:00:05 [ERROR] Plugin 'InnoDB' init function returned error.\n"
+       "101207 10:00:05 [Note] C:\\T\\MySQL\\bin\\mysqld-nt.exe: ready for connections.\n",
+       ""},
+  };
+  for (const auto& row : rows) EXPECT_EQ(DamageAfterStartLine(row.log).value_or(""), row.line) << row.log;
+}
+
+// What Apache said through the event log: the first error, past the warnings
+// it prints at a start that goes on and the consequences of the error.
+TEST(ServerLog, ApacheReportsTheErrorPastItsWarnings) {
   const std::string bind =
       "(OS 10048)通常每个套接字地址(协议/网络地址/端口)只允许使用一次。  : AH00072: make_sock: could not bind to "
       "address [::]:80";
-  EXPECT_EQ(ApacheReportedLine({"AH00451: no listening sockets available, shutting down", bind,
-                                "AH00015: Unable to open logs"}),
-            "Apache报告：" + bind + "...    ");
-  EXPECT_EQ(ApacheReportedLine({"AH00451: no listening sockets available, shutting down", "Unable to open logs"}),
-            std::nullopt);
-  EXPECT_EQ(ApacheReportedLine({std::string(170, 'x')}), "Apache报告：" + std::string(160, 'x') + "…...    ");
+  const char kServerName24[] =
+      "AH00558: httpd.exe: Could not reliably determine the server's fully qualified domain name, using "
+      "fe80::5de:9a1b:2c3d:4e5f%12. Set the 'ServerName' directive globally to suppress this message";
+  const char kServerName22[] =
+      "httpd.exe: Could not reliably determine the server's fully qualified domain name, using 192.168.1.5 for "
+      "ServerName";
+  const struct {
+    std::vector<std::string> lines;
+    std::string line;  // empty: none
+  } rows[] = {
+      {{"AH00451: no listening sockets available, shutting down", bind, "AH00015: Unable to open logs"}, bind},
+      {{kServerName24, bind, "AH00451: no listening sockets available, shutting down"}, bind},
+      {{kServerName22, "[Mon Dec 07 10:00:00 2026] [warn] NameVirtualHost *:80 has no VirtualHosts", bind}, bind},
+      {{"AH00548: NameVirtualHost has no effect and will be removed in the next release "
+        "C:/T/Apache2/conf/vhosts.conf:1",
+        "AH00112: Warning: DocumentRoot [C:/T/www/gone] does not exist",
+        "AH00526: Syntax error on line 3 of C:/T/Apache2/conf/vhosts.conf:"},
+       "AH00526: Syntax error on line 3 of C:/T/Apache2/conf/vhosts.conf:"},
+      {{"Warning: DocumentRoot [C:/T/www/gone] does not exist", "[Mon Dec 07 10:00:00 2026] [notice] Disabled use of "
+        "AcceptEx() WinSock2 API", "[Mon Dec 07 10:00:00 2026] [crit] (OS 10013)x"},
+       "[Mon Dec 07 10:00:00 2026] [crit] (OS 10013)x"},
+      {{kServerName24, "AH00451: no listening sockets available, shutting down", "Unable to open logs"}, ""},
+      {{std::string(170, 'x')}, std::string(160, 'x') + "…"},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(ApacheReportedLine(row.lines).value_or(""), row.line.empty() ? "" : "Apache报告：" + row.line + "...    ")
+        << row.lines.front();
+  }
 }
 
 }  // namespace
