@@ -348,6 +348,31 @@ TEST(Trouble, MySQLMovesOffThePortItCouldNotBind) {
                                       "MySQL错误日志：Default storage engine (InnoDB) is not available...    ",
                                       sizeLine}));
 
+  // Data files another program holds: moving the port cannot help, so nothing is
+  // offered; a second MySQL is named.
+  home.Put(L"MySQL\\bin\\fail-start",
+           "InnoDB: Operating system error number 32 in a file operation.\r\n"
+           "InnoDB: Some operating system error numbers are described at\r\n"
+           "InnoDB: http://dev.mysql.com/doc/refman/5.1/en/operating-system-error-codes.html\r\n"
+           "InnoDB: Error in opening .\\ibdata1\r\n"
+           "101010 10:10:10 [ERROR] Plugin 'InnoDB' init function returned error.\r\n"
+           "101010 10:10:10 [ERROR] Aborting\r\n");
+  home.StandIn(L"other\\mysqld.exe");
+  {
+    Process other(home / L"other\\mysqld.exe", L"--plain 60");
+    ASSERT_TRUE(other.running());
+    from = panel.Lines().size();
+    panel.Choose(ids::startm);
+    const std::string otherLine = "另一个MySQL（mysqld.exe，PID " + std::to_string(other.processId()) +
+                                  "）正在使用MySQL的数据文件，请先停止它...    ";
+    ASSERT_GT(panel.WaitForLine(otherLine, from), 0) << testing::PrintToString(TextsFrom(panel, from, true));
+    EXPECT_TRUE(panel.NoMessage());
+    EXPECT_EQ(TextsFrom(panel, from, true),
+              (std::vector<std::string>{text::kMySQLStarting, "MySQL启动失败：" + kMySQLNetTimedOut + "...    ",
+                                        "MySQL错误日志：Plugin 'InnoDB' init function returned error....    ",
+                                        otherLine}));
+  }
+
   // A data folder that is not there: the server writes no log at all.
   home.Put(L"MySQL\\my.ini", ReadBytes(home / L"MySQL\\my.ini") + "datadir=nodata\r\n");
   home.Put(L"MySQL\\bin\\fail-start", "");
