@@ -22,7 +22,8 @@ std::vector<std::string> CopyRefusals(const CopyConditions& conditions) {
     lines.push_back(MessageLine(FillIn(text::kDataCopyServerRunning,
                                        {ImageName(process.image), std::to_string(process.processId)})));
   }
-  const std::uint64_t needed = conditions.folderBytes + kCopyHeadroom;
+  if (!conditions.folderBytes) return lines;
+  const std::uint64_t needed = *conditions.folderBytes + kCopyHeadroom;
   if (conditions.freeBytes < needed) {
     lines.push_back(MessageLine(FillIn(text::kDataCopyNoSpace, {SizeText(needed), SizeText(conditions.freeBytes)})));
   }

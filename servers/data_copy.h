@@ -30,14 +30,15 @@ struct CopyConditions {
   std::vector<RunningProcess> processes;
   std::string serverProgram;  // the stack's own mysqld (OwnServerProgram)
   std::uint64_t freeBytes = 0;    // on the drive of the copy
-  std::uint64_t folderBytes = 0;  // of every file of the data folder
+  std::optional<std::uint64_t> folderBytes;  // of every file of the data folder; none when it could not be listed
 };
 // Room left on the drive beyond the copy itself.
 inline constexpr std::uint64_t kCopyHeadroom = 64ull * 1024 * 1024;
 // The message-list lines that say why the copy may not start now, in this
 // order: the service is not stopped; a process runs the stack's own server
 // (its full path compared without case); the drive lacks the folder's size
-// plus kCopyHeadroom. Empty when the copy may start.
+// plus kCopyHeadroom (not asked when the folder's size is unknown). Empty when
+// the copy may start.
 std::vector<std::string> CopyRefusals(const CopyConditions& conditions);
 
 // The local time a copy is named after.

@@ -56,6 +56,8 @@ TEST(DataCopy, IsRefusedWhileTheServerMayWriteOrTheDriveIsShort) {
     CopyConditions conditions{row.service, row.processes, kOwn, row.freeBytes, folder};
     EXPECT_EQ(CopyRefusals(conditions), row.lines) << static_cast<int>(row.service) << " " << row.freeBytes;
   }
+  // A folder that could not be listed has no size to find room for (its own line says why).
+  EXPECT_EQ(CopyRefusals({ServiceState::Stopped, {}, kOwn, 0, std::nullopt}), std::vector<std::string>{});
 }
 
 TEST(DataCopy, GoesBesideTheDataFolderNamedAfterTheLocalTime) {
