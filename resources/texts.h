@@ -122,6 +122,30 @@ inline constexpr char kMySQLStopping[] = "MySQL正在停止...    ";
 inline constexpr char kLaunchFailedBefore[] = "无法运行命令“";
 inline constexpr char kLaunchFailedAfter[] = "”...    ";
 
+// Copying MySQL's data folder before a rescue ("{}" in order, as each text has them).
+inline constexpr char kDataCopyQuestion[] =
+    "MySQL的数据可能已损坏。是否先把数据文件夹完整复制一份？复制完成之前不会改动任何数据。";
+inline constexpr char kDataCopyCaption[] = "复制MySQL的数据文件夹";
+inline constexpr char kDataCopyProgress[] = "正在复制到：{}";
+inline constexpr char kDataCopyCancelling[] = "正在取消，并删除已复制的文件...";
+inline constexpr char kDataCopyServiceRunning[] = "MySQL正在运行，请先停止MySQL再复制数据文件夹";
+inline constexpr char kDataCopyServicePending[] = "MySQL服务正在启动或停止，请等它停止后再复制数据文件夹";
+inline constexpr char kDataCopyServiceUnknown[] = "无法得知MySQL服务的状态，没有复制数据文件夹";
+inline constexpr char kDataCopyServerRunning[] = "{}（PID {}）正在使用数据文件夹，请先结束它再复制";
+inline constexpr char kDataCopyNoSpace[] = "磁盘空间不足，没有复制数据文件夹：需要{}，只有{}可用";
+inline constexpr char kDataCopyUnreadable[] = "无法读取数据文件夹中的“{}”：{}";
+inline constexpr char kDataCopyDone[] = "已把MySQL的数据文件夹复制到：{}（{}个文件，{}）";
+inline constexpr char kDataCopyCancelled[] = "已取消复制数据文件夹";
+inline constexpr char kDataCopyFailed[] = "复制“{}”失败：{}";
+inline constexpr char kDataCopyRemoved[] = "已复制的文件已删除，数据文件夹没有改动";
+inline constexpr char kDataCopyLeftBehind[] = "以下已复制的文件没能删除，请手动删除：{}";
+inline constexpr char kListSeparator[] = "、";
+inline constexpr char kAndMore[] = "等{}个";
+// What the check after the copy found, as the reason of a failed copy.
+inline constexpr char kDataCopyMissing[] = "复制后找不到这个文件";
+inline constexpr char kDataCopySizeDiffers[] = "复制后大小不符（应为{}字节，实为{}字节）";
+inline constexpr char kDataCopyExtra[] = "复制后多出了这个文件";
+
 // Quick-access failures, shown in message boxes; the path or command follows.
 inline constexpr char kCannotStart[] = "无法启动程序：";
 inline constexpr char kCannotWriteFile[] = "无法写入文件：";
