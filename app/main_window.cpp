@@ -19,6 +19,17 @@ namespace tellurix {
 
 namespace {
 
+// The MySQL settings are not saved while the rescue works on MySQL's data.
+ServiceRunner* guardedServices = nullptr;
+const char* RefuseMySQLSettingsDuringRescue(std::string_view section) {
+  const bool busy = guardedServices && guardedServices->rescue().Busy();
+  return busy && section == "MySQL" ? text::kRescueBusy : nullptr;
+}
+
+}  // namespace
+
+namespace {
+
 constexpr wchar_t kClassName[] = L"TellurixAdminForm1";
 
 // Timers of the main window; the service runner has timers of its own.
@@ -121,6 +132,9 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE: OnClose(); return 0;
     case WM_ENDSESSION: OnEndSession(wParam != FALSE); return 0;
     case WM_DESTROY: OnDestroy(); return 0;
+    case RescueRunner::kMessage:
+      if (services_) services_->rescue().OnMessage(wParam, lParam);
+      return 0;
     default:
       if (message == taskbarCreated_ && taskbarCreated_ != 0) {
         OnTaskbarCreated();
@@ -145,6 +159,8 @@ void MainWindow::OnCreate() {
 
   status_.Create(hwnd_);
   services_ = std::make_unique<ServiceRunner>(*this, hwnd_);
+  guardedServices = services_.get();
+  SetSaveGuard(RefuseMySQLSettingsDuringRescue);
 
   fileMenu_.reset(BuildMenu(FileMenu()));
   filezMenu_.reset(BuildMenu(FilezMenu()));
@@ -370,6 +386,8 @@ void MainWindow::ShowMe() {
 void MainWindow::HideMe() { ShowWindow(hwnd_, SW_HIDE); }
 
 void MainWindow::Quit() {
+  // A step of the rescue ends safely first, or the panel stays.
+  if (services_ && !services_->rescue().MayQuit()) return;
   tray_.Delete();
   DestroyWindow(hwnd_);
 }

@@ -5,6 +5,12 @@
 
 namespace tellurix {
 
+namespace {
+SaveGuard saveGuard = nullptr;
+}  // namespace
+
+void SetSaveGuard(SaveGuard guard) { saveGuard = guard; }
+
 SettingsDialog::SettingsDialog(const SettingsForm& form)
     : DialogWindow(form.caption, form.clientWidth, form.clientHeight, form.controls), form_(form) {}
 
@@ -39,6 +45,10 @@ void SettingsDialog::OnOk() {
   }
   if (auto problem = CheckSettings(form_, current, IsFolder)) {
     Message(*problem);
+    return;
+  }
+  if (const char* refused = saveGuard ? saveGuard(form_.section) : nullptr) {
+    Message(refused);
     return;
   }
   const std::string home = ProgramDirectory();

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <string_view>
+
 #include "dialogs/settings_form.h"
 #include "ui/dialog_window.h"
 
@@ -27,6 +29,12 @@ class SettingsDialog : public DialogWindow {
   const SettingsForm& form_;
   FieldTexts loaded_;
 };
+
+// While another part of the panel must not meet a change of a server's files,
+// saving that server's settings is refused: the guard names the reason for a
+// form's profile section, or nullptr when saving may go on. nullptr: no guard.
+using SaveGuard = const char* (*)(std::string_view section);
+void SetSaveGuard(SaveGuard guard);
 
 void ShowApacheSettings(HWND owner);
 void ShowPhpSettings(HWND owner);

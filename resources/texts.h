@@ -125,6 +125,10 @@ inline constexpr char kLaunchFailedAfter[] = "”...    ";
 // Copying MySQL's data folder before a rescue ("{}" in order, as each text has them).
 inline constexpr char kDataCopyQuestion[] =
     "MySQL的数据可能已损坏。是否先把数据文件夹完整复制一份？复制完成之前不会改动任何数据。";
+// While a step of the rescue runs: MySQL's commands are refused, and quitting asks first.
+inline constexpr char kRescueBusy[] = "MySQL数据救援正在进行，请等它结束";
+inline constexpr char kRescueQuitQuestion[] =
+    "MySQL数据救援正在进行。是否停止它并退出？（复制到一半的文件夹会被删除，数据文件夹不会改动）";
 inline constexpr char kDataCopyCaption[] = "复制MySQL的数据文件夹";
 inline constexpr char kDataCopyProgress[] = "正在复制到：{}";
 inline constexpr char kDataCopyCancelling[] = "正在取消，并删除已复制的文件...";

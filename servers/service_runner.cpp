@@ -26,16 +26,7 @@ constexpr UINT_PTR kRestartTimerBase = 0x10000;
 
 // One event of the runner: a command with its checks, a finished `net` with
 // its explanation, the start half of a restart. Its lines make one balloon.
-class Event {
- public:
-  explicit Event(ServiceRunner::Host& host) : host_(host) { host_.BeginEvent(); }
-  ~Event() { host_.EndEvent(); }
-  Event(const Event&) = delete;
-  Event& operator=(const Event&) = delete;
-
- private:
-  ServiceRunner::Host& host_;
-};
+using Event = RunnerEvent;
 
 std::string ProfilePortValue(Service service) {
   const ProfileKey where = PortProfileKey(service);
@@ -97,6 +88,11 @@ void ServiceRunner::Run(ServiceCommand command) {
   const Service service = command.service;
   const ServiceAction action = command.action;
   const Event event(host_);
+  // The rescue works on MySQL's data folder: nothing may start or stop MySQL meanwhile.
+  if (service == Service::MySQL && rescue_.Busy()) {
+    host_.Report(MessageLine(text::kRescueBusy));
+    return;
+  }
   if (!MayRun(service, action)) return;
   // A broken httpd.conf would leave Apache stopped: a running one stays.
   if (action != ServiceAction::Stop && service == Service::Apache2 && !ConfigurationAccepted()) return;
@@ -320,6 +316,7 @@ void ServiceRunner::PollNet() {
 void ServiceRunner::Diagnose(const Watched& ended, const ProgramRun& run) {
   const std::optional<std::string> line = NetFailedLine(ended.service, ended.half, run);
   if (!line && ended.half == ServiceAction::Start) started_[ended.service] = {Clock::now(), ended.log};
+  if (ended.service == Service::MySQL && ended.half == ServiceAction::Stop) rescue_.ServiceStopped();
   if (!line || NetReachedGoal(ended.half, StateOf(ended.service))) return;
   host_.Report(*line);
   if (ended.half == ServiceAction::Start) ExplainFailedStart(ended.service, ended.log, run.output);
@@ -332,11 +329,25 @@ void ServiceRunner::OnMonitorTick(Service service, bool running) {
   if (running && since <= std::chrono::milliseconds(kStoppedAfterStartWindowMs)) return;
   const LogMark log = started->second.log;
   started_.erase(started);
-  if (running) return;
+  if (running) {
+    if (service == Service::MySQL) CheckDamageAfterStart(log);
+    return;
+  }
   // Windows was told the server runs, and it stopped soon after: a failed start.
   const Event event(host_);
   host_.Report(StoppedAfterStartLine(service));
   ExplainFailedStart(service, log, "");
+}
+
+void ServiceRunner::CheckDamageAfterStart(const LogMark& log) {
+  // A server often starts with a damaged page and fails only when it is read.
+  const std::string logPath = ErrorLogOf(Service::MySQL);
+  const std::optional<std::string> damage =
+      DamageAfterStartLine(NewLogText(logPath, logPath == log.path ? log.size : std::nullopt));
+  if (!damage) return;
+  const Event event(host_);
+  host_.Report(*damage);
+  if (rescue_.Offer(true)) RunNet(Service::MySQL, ServiceAction::Stop);
 }
 
 void ServiceRunner::ExplainFailedStart(Service service, const LogMark& log, std::string_view netOutput) {
@@ -368,6 +379,10 @@ void ServiceRunner::ExplainFailedStart(Service service, const LogMark& log, std:
   if (cause && !cause->portTaken) {
     host_.Report(cause->line);
     explained = true;
+  }
+  if (cause && cause->damagedData) {
+    rescue_.Offer(false);
+    return;
   }
   // Without its data folder MySQL writes no log at all.
   if (service == Service::MySQL && !explained) {

@@ -20,6 +20,8 @@
 #include <vector>
 
 #include "servers/service_commands.h"
+#include "servers/rescue_runner.h"
+#include "servers/runner_host.h"
 #include "servers/service_diagnosis.h"
 #include "ui/launcher.h"
 
@@ -28,28 +30,17 @@ namespace tellurix {
 class ServiceRunner {
  public:
   // What the runner needs of the main window.
-  class Host {
-   public:
-    virtual ~Host() = default;
-    virtual void Log(std::string_view line) = 0;     // a time-stamped line
-    virtual void Report(std::string_view line) = 0;  // the same, also a balloon while the window is hidden
-    // The lines reported between these make one balloon (pairs may nest).
-    virtual void BeginEvent() = 0;
-    virtual void EndEvent() = 0;
-    virtual bool Ask(std::string_view question) = 0;  // OK and Cancel; true for OK
-    virtual void Tell(std::string_view message) = 0;
-    // Starts the panel again with administrator rights; true when this one is
-    // now quitting.
-    virtual bool RestartElevated() = 0;
-  };
+  using Host = RunnerHost;
 
-  ServiceRunner(Host& host, HWND window) : host_(host), window_(window) {}
+  ServiceRunner(Host& host, HWND window) : host_(host), window_(window), rescue_(host, window) {}
   void Run(ServiceCommand command);
   // True when the timer was the runner's.
   bool OnTimer(UINT_PTR timerId);
   // The status monitor's view of the server, each second: a server that stops
   // within 15 s of a start that succeeded is explained as a failed start.
   void OnMonitorTick(Service service, bool running);
+  // The rescue of a damaged MySQL data folder, which the runner hands damage to.
+  RescueRunner& rescue() { return rescue_; }
 
  private:
   bool MayRun(Service service, ServiceAction action);
@@ -103,6 +94,9 @@ class ServiceRunner {
     LogMark log;
   };
   std::map<Service, Started> started_;
+  // MySQL started and ran for 15 s: what its log says of damaged data, once.
+  void CheckDamageAfterStart(const LogMark& log);
+  RescueRunner rescue_;
 };
 
 }  // namespace tellurix
