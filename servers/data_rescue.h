@@ -259,7 +259,9 @@ RebuildReport RunRebuild(RescueSystem& system, const RescueSetup& setup, const R
 // a window; setting `cancel` (from any thread) ends the program it waits for.
 std::unique_ptr<RescueSystem> MakeWin32RescueSystem(const std::atomic<bool>& cancel,
                                                     std::function<void(const std::string&)> progress);
-// A new pipe name from the system's random numbers.
+// A new pipe name from the system's random numbers; empty when the system
+// gives none, and then the rescue must not start: a name one could guess would
+// let anyone on this machine into a server that checks no passwords.
 std::string NewRescuePipeName();
 #endif
 
