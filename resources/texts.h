@@ -309,4 +309,63 @@ inline constexpr char kMenuQuitFile[] = "Quit (退出)";
 inline constexpr char kMenuQuitFilez[] = "Quit(退出)";
 inline constexpr char kMenuPhpInfo[] = "phpinfo";
 
+// Rescuing a damaged MySQL data folder as SQL files, and rebuilding it from them
+// (servers/data_rescue.h). "{}" is filled in.
+inline constexpr char kRescueQuestion[] = "是否尝试以恢复模式启动MySQL，把每个数据库导出为SQL文件？";
+inline constexpr char kRescueSaved[] = "救出了{}个数据库、{}张表，保存在：{}";
+inline constexpr char kRescuePartial[] = "只救出了部分数据的表：";
+inline constexpr char kRescuePartialRows[] = "{}（{}行）";
+inline constexpr char kRescueLost[] = "没有救出的表：";
+inline constexpr char kRescueLostDatabases[] = "没有救出的数据库：";
+inline constexpr char kRescueListSeparator[] = ", ";
+inline constexpr char kRescueNothing[] = "没有救出数据：MySQL在恢复模式下也无法启动。数据文件夹的完整副本在：{}";
+inline constexpr char kRescueNoFolder[] = "无法建立保存救出数据的文件夹：{}";
+inline constexpr char kRescueCancelled[] = "救出已取消，已经导出的文件保存在：{}";
+inline constexpr char kRescueNotesNotWritten[] = "无法写入说明文件：{}";
+// What the rescue is doing now.
+inline constexpr char kRescueStarting[] = "正在以恢复模式{}（innodb_force_recovery={}）启动MySQL…";
+inline constexpr char kRescueNotServing[] = "MySQL在恢复模式{}下没有启动。";
+inline constexpr char kRescueDumping[] = "正在导出数据库{}…";
+inline constexpr char kRescueByTable[] = "数据库{}不能完整导出，改为逐表导出…";
+inline constexpr char kRescueBackPart[] = "表{}只导出了一部分，正在从另一端读出损坏处之后的数据…";
+inline constexpr char kRescueRestarting[] = "MySQL在导出{}时停止了，正在以同一恢复模式重新启动…";
+inline constexpr char kRescueStopping[] = "正在关闭恢复模式下的MySQL…";
+// 说明.txt in the rescue folder.
+inline constexpr char kRescueNotesName[] = "说明.txt";
+inline constexpr char kRescueNotesTitle[] = "MySQL数据救出说明";
+inline constexpr char kRescueNotesTime[] = "救出时间：{}";
+inline constexpr char kRescueNotesData[] = "数据文件夹：{}";
+inline constexpr char kRescueNotesCopy[] = "数据文件夹的完整副本：{}";
+inline constexpr char kRescueNotesLevel[] = "MySQL在恢复模式{}（innodb_force_recovery={}）下导出了这些数据。";
+inline constexpr char kRescueNotesNoLevel[] = "MySQL在恢复模式1、2、3下都没有启动，服务器的输出见本文件夹中的mysqld-恢复模式*.txt。";
+inline constexpr char kRescueNotesFiles[] = "文件和其中的数据行数：";
+inline constexpr char kRescueNotesFile[] = "{}：{}张表，{}行";
+inline constexpr char kRescueNotesCreateDatabase[] = "{}：数据库{}的建库语句";
+inline constexpr char kRescueNotesFront[] = "{}：表{}损坏处之前的数据，{}行";
+inline constexpr char kRescueNotesBack[] = "{}：表{}损坏处之后的数据（从主键的另一端读出），{}行";
+inline constexpr char kRescueNotesErrors[] = "导出时的错误：";
+inline constexpr char kRescueNotesError[] = "{}：{}";
+inline constexpr char kRescueNotesOrder[] =
+    "用这些文件重建时，先导入mysql.sql（账户和密码），再按上面的顺序导入其他文件；"
+    "逐表导出的文件要选中所属的数据库再导入，同一张表先导入“前段”，再导入“后段”。";
+// Why a program did not do its work.
+inline constexpr char kRescueCannotRun[] = "无法运行{}";
+inline constexpr char kRescueTimedOut[] = "{}在限定的时间内没有结束";
+inline constexpr char kRescueExitCode[] = "{}的退出代码是{}";
+inline constexpr char kRescueNotRestarted[] = "MySQL停止后无法在同一恢复模式下重新启动";
+// The rebuild.
+inline constexpr char kRebuildQuestion[] = "是否用救出的数据重建MySQL的数据文件夹？原来的数据文件夹会改名保留。";
+inline constexpr char kRebuildNotOffered[] =
+    "没有完整救出mysql数据库（账户和密码），不能用救出的数据重建数据文件夹。";
+inline constexpr char kRebuildDone[] = "已用救出的数据重建了MySQL的数据文件夹。原来的数据文件夹改名为：{}";
+inline constexpr char kRebuildRenameFailed[] =
+    "重建没有完成：无法把数据文件夹改名为“{}”，请先停止MySQL服务，并关闭使用这个文件夹的程序。";
+inline constexpr char kRebuildFolderFailed[] = "重建没有完成：无法建立新的数据文件夹：{}";
+inline constexpr char kRebuildInstallFailed[] = "重建没有完成：没能建立新的数据文件夹（{}）。";
+inline constexpr char kRebuildStartFailed[] = "重建没有完成：MySQL无法在新的数据文件夹上启动，服务器的输出见：{}";
+inline constexpr char kRebuildLoadFailed[] = "重建没有完成：导入数据库{}（文件{}）时出错：{}";
+inline constexpr char kRebuildCancelled[] = "重建已取消。";
+inline constexpr char kRebuildKept[] = "原来的数据文件夹保存在：{}，救出的文件保存在：{}，数据文件夹的完整副本在：{}";
+inline constexpr char kRebuildLoading[] = "正在导入{}…";
+
 }  // namespace text
