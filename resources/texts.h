@@ -129,6 +129,8 @@ inline constexpr char kDataCopyQuestion[] =
 inline constexpr char kRescueBusy[] = "MySQL数据救援正在进行，请等它结束";
 inline constexpr char kRescueQuitQuestion[] =
     "MySQL数据救援正在进行。是否停止它并退出？（复制到一半的文件夹会被删除，数据文件夹不会改动）";
+inline constexpr char kRescueCaption[] = "以恢复模式导出MySQL的数据库";
+inline constexpr char kRebuildCaption[] = "用救出的数据重建MySQL的数据文件夹";
 inline constexpr char kDataCopyCaption[] = "复制MySQL的数据文件夹";
 inline constexpr char kDataCopyProgress[] = "正在复制到：{}";
 inline constexpr char kDataCopyCancelling[] = "正在取消，并删除已复制的文件...";

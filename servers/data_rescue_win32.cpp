@@ -7,6 +7,8 @@
 
 #include "core/file_io.h"
 #include "servers/data_rescue.h"
+
+#include "ui/launcher.h"
 #include "ui/launch_plan.h"
 #include "ui/win32_handles.h"
 #include "ui/win32_text.h"
@@ -160,6 +162,9 @@ class Win32RescueSystem : public RescueSystem {
     Started started = Spawn(command, input.get(), log.get(), log.get(), true);
     if (!started.process) return false;
     if (job_) AssignProcessToJobObject(job_.get(), started.process.get());  // refused inside another job: runs on
+    // The recovery server is the panel's own, not MySQL running: the status
+    // monitor leaves it out.
+    own_ = std::make_unique<OwnProgram>(GetProcessId(started.process.get()));
     ResumeThread(started.thread.get());
     server_ = std::move(started.process);
     return true;
@@ -195,6 +200,7 @@ class Win32RescueSystem : public RescueSystem {
       WaitForSingleObject(server_.get(), 10000);
     }
     server_.reset();
+    own_.reset();
   }
 
   bool MakeFolder(const std::string& path) override { return CreateDirectoryW(Widen(path).c_str(), nullptr) != 0; }
@@ -242,6 +248,7 @@ class Win32RescueSystem : public RescueSystem {
   const std::atomic<bool>& cancel_;
   std::function<void(const std::string&)> progress_;
   UniqueKernelHandle job_, server_;
+  std::unique_ptr<OwnProgram> own_;
 };
 
 }  // namespace

@@ -1,13 +1,20 @@
-// The rescue of a damaged MySQL data folder, one question at a time: first a
-// complete copy of the folder beside it, nothing changed until it is done. The
-// service runner hands a damaged-data failure (or damage seen after a start)
-// over to it; the copy runs on a thread of its own with a progress window the
-// user may cancel, and while it runs MySQL's commands are refused.
+// The rescue of a damaged MySQL data folder, one question at a time, each step
+// offered only after the one before it succeeded: a complete copy of the folder
+// beside it (nothing changed until it is done), the databases dumped by the
+// stack's own server in recovery mode, then the folder rebuilt from the dumps.
+// The service runner hands a damaged-data failure (or damage seen after a
+// start) over to it; each step runs on a thread of its own with a progress
+// window the user may cancel, and while one runs MySQL's commands are refused.
 #pragma once
 
 #include <windows.h>
 
+#include <atomic>
+#include <functional>
+#include <string>
+
 #include "servers/data_copy_win32.h"
+#include "servers/data_rescue.h"
 #include "servers/runner_host.h"
 #include "ui/progress_window.h"
 
@@ -15,12 +22,16 @@ namespace tellurix {
 
 class RescueRunner {
  public:
-  // What the copy job posts to the main window.
+  // What the steps post to the main window: the copy job's kinds, and these.
   static constexpr UINT kMessage = WM_APP + 40;
+  static constexpr WPARAM kStepLine = 10, kStepEnded = 11;  // lParam: a new std::string, the window's to delete
 
-  RescueRunner(RunnerHost& host, HWND window) : host_(host), window_(window) {}
+  // `startMySQL` runs `net start` for the service once the folder is rebuilt.
+  RescueRunner(RunnerHost& host, HWND window, std::function<void()> startMySQL)
+      : host_(host), window_(window), startMySQL_(std::move(startMySQL)) {}
+  ~RescueRunner();
   // A step runs (or waits for MySQL to stop before it can).
-  bool Busy() const { return waitingForStop_ || copy_.Running(); }
+  bool Busy() const { return waitingForStop_ || copy_.Running() || worker_ != nullptr; }
   // Asks whether to copy the data folder; true when the user agreed. With
   // `mySQLRuns`, the copy waits for the stop the caller then runs
   // (ServiceStopped); else it starts at once.
@@ -35,12 +46,23 @@ class RescueRunner {
  private:
   void StartCopy();
   void EndCopy(const CopyOutcome& outcome);
+  // The rescue (and the rebuild after it) on a worker thread.
+  void StartWorker(bool rebuild);
+  void EndWorker();
+  static DWORD WINAPI Work(LPVOID runner);
 
   RunnerHost& host_;
   HWND window_;
   bool waitingForStop_ = false;
+  std::function<void()> startMySQL_;
   DataCopyJob copy_;
   ProgressWindow progress_;
+  HANDLE worker_ = nullptr;
+  bool rebuilding_ = false;
+  std::atomic<bool> cancel_{false};
+  RescueSetup setup_;
+  RescueReport rescued_;
+  RebuildReport rebuilt_;
 };
 
 }  // namespace tellurix

@@ -32,7 +32,8 @@ class ServiceRunner {
   // What the runner needs of the main window.
   using Host = RunnerHost;
 
-  ServiceRunner(Host& host, HWND window) : host_(host), window_(window), rescue_(host, window) {}
+  ServiceRunner(Host& host, HWND window)
+      : host_(host), window_(window), rescue_(host, window, [this] { RunNet(Service::MySQL, ServiceAction::Start); }) {}
   void Run(ServiceCommand command);
   // True when the timer was the runner's.
   bool OnTimer(UINT_PTR timerId);
