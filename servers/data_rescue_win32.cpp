@@ -110,6 +110,20 @@ Started Spawn(const CommandLine& command, HANDLE input, HANDLE output, HANDLE er
   return started;
 }
 
+// A file a program has just written is often still open for a moment after it
+// ended: a virus scanner reads it, and Wine signals the process before it has
+// closed the handles it inherited. A rename or delete refused for sharing is
+// tried again for a few seconds.
+template <typename Step>
+bool WhileShared(const Step& step) {
+  for (int attempt = 0;; ++attempt) {
+    if (step()) return true;
+    const DWORD error = GetLastError();
+    if ((error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) || attempt == 30) return false;
+    Sleep(kSlice);
+  }
+}
+
 class Win32RescueSystem : public RescueSystem {
  public:
   Win32RescueSystem(const std::atomic<bool>& cancel, std::function<void(const std::string&)> progress)
@@ -210,10 +224,14 @@ class Win32RescueSystem : public RescueSystem {
   }
 
   bool Rename(const std::string& from, const std::string& to) override {
-    return MoveFileExW(Widen(from).c_str(), Widen(to).c_str(), 0) != 0;
+    const std::wstring source = Widen(from), target = Widen(to);
+    return WhileShared([&] { return MoveFileExW(source.c_str(), target.c_str(), 0) != 0; });
   }
 
-  bool RemoveFile(const std::string& path) override { return DeleteFileW(Widen(path).c_str()) != 0; }
+  bool RemoveFile(const std::string& path) override {
+    const std::wstring file = Widen(path);
+    return WhileShared([&] { return DeleteFileW(file.c_str()) != 0; });
+  }
 
   bool Exists(const std::string& path) override {
     return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
