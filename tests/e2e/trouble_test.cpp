@@ -424,5 +424,50 @@ TEST(Trouble, ApacheNamesTheDirectiveItDoesNotKnow) {
             ProgramDirectory::Started(SW_HIDE, "\"" + Narrow(home / L"Apache2\\bin\\httpd.exe") + "\" -n \"Apache2\" -t"));
 }
 
+// A start that fails on damaged data offers the copy first: the whole folder,
+// a Chinese name, a read-only file and the error log, beside it; then the next
+// step's question, declined here.
+TEST(Trouble, ADamagedDataFolderIsCopiedBeforeAnythingElse) {
+  ProgramDirectory home(L"救援 rescue");
+  ServiceRegistration mysql(L"MySQL");
+  home.Put(L"Tellurix.ini", "[MySQL]\r\nport=3398\r\n");
+  home.Put(L"MySQL\\my.ini", "[mysqld]\r\nport=3398\r\n");
+  home.StandIn(L"MySQL\\bin\\mysqld-nt.exe");
+  home.Put(L"MySQL\\data\\ibdata1", std::string(3 << 20, 'i'));
+  home.Put(L"MySQL\\data\\ib_logfile0", "redo");
+  home.Put(L"MySQL\\data\\商店\\订单.frm", "frm");
+  home.Put(L"MySQL\\data\\mysql\\user.MYD", "accounts");
+  ASSERT_TRUE(SetFileAttributesW((home / L"MySQL\\data\\mysql\\user.MYD").c_str(), FILE_ATTRIBUTE_READONLY));
+  home.Put(L"MySQL\\bin\\fail-start",
+           "InnoDB: Database page corruption on disk or a failed\r\n"
+           "InnoDB: file read of page 7.\r\n"
+           "InnoDB: You may have to recover from a backup.\r\n");
+  ASSERT_TRUE(mysql.PointAt(home / L"MySQL\\bin\\mysqld-nt.exe"));
+  Panel panel(home.exe());
+  ASSERT_TRUE(panel.started());
+
+  const size_t from = panel.Lines().size();
+  panel.Choose(ids::startm);
+  const std::string damaged = "MySQL的数据文件可能已损坏，修复之前请先备份“" + home.home() + "\\MySQL\\data”...    ";
+  ASSERT_GT(panel.WaitForLine(damaged, from), 0);
+  EXPECT_EQ(panel.Answer(IDOK), text::kDataCopyQuestion);
+  EXPECT_EQ(panel.Answer(IDCANCEL, 20s), "是否尝试以恢复模式启动MySQL，把每个数据库导出为SQL文件？");
+  const std::vector<std::string> lines = TextsFrom(panel, from);
+  const std::string done = "已把MySQL的数据文件夹复制到：";
+  ASSERT_EQ(lines.back().rfind(done, 0), 0u) << lines.back();
+  const std::string copy = lines.back().substr(done.size(), lines.back().find("（") - done.size());
+  EXPECT_EQ(copy.rfind(home.home() + "\\MySQL\\data-备份-", 0), 0u) << copy;
+  EXPECT_NE(lines.back().find("（5个文件，3.0 MB）"), std::string::npos) << lines.back();
+  const std::wstring to = Widen(copy);
+  for (const wchar_t* file : {L"ibdata1", L"ib_logfile0", L"商店\\订单.frm", L"mysql\\user.MYD"}) {
+    EXPECT_EQ(ReadBytes(to + L"\\" + file), ReadBytes(home / (std::wstring(L"MySQL\\data\\") + file))) << Narrow(file);
+  }
+  EXPECT_TRUE(GetFileAttributesW((to + L"\\mysql\\user.MYD").c_str()) & FILE_ATTRIBUTE_READONLY);
+  EXPECT_TRUE(panel.NoMessage());
+  // The copy is the user's to keep or delete; the test's folder goes with the home.
+  SetFileAttributesW((to + L"\\mysql\\user.MYD").c_str(), FILE_ATTRIBUTE_NORMAL);
+  SetFileAttributesW((home / L"MySQL\\data\\mysql\\user.MYD").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 }  // namespace
 }  // namespace e2e
