@@ -51,7 +51,8 @@ for target in ini_fuzz directive_fuzz event_log_fuzz; do
   sources=$(ls core/*.cpp | grep -v _win32)
   if [ "$target" = event_log_fuzz ]; then
     options=()
-    sources+=" servers/event_log.cpp"
+    # An event line is read as the panel reads any program's text (server_log.cpp).
+    sources+=" servers/event_log.cpp servers/server_log.cpp servers/service_diagnosis.cpp servers/service_commands.cpp ui/launch_plan.cpp"
   else
     # The first bytes of an input pick the names; the seeds put a few choices before each file.
     n=0
