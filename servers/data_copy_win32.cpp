@@ -41,6 +41,8 @@ std::wstring ApiPath(const std::string& path) {
 
 namespace {
 
+std::atomic<CopyFileStep> g_copyFile{nullptr};
+
 using Failure = CopyFileSystem::Failure;
 
 Failure Why(const std::string& path, DWORD code) { return {path, SystemErrorText(code)}; }
@@ -68,6 +70,8 @@ DWORD CALLBACK CopyProgress(LARGE_INTEGER, LARGE_INTEGER transferred, LARGE_INTE
 }
 
 }  // namespace
+
+void SetCopyFileStepForTesting(CopyFileStep step) { g_copyFile = step; }
 
 std::optional<Failure> Win32CopyFileSystem::List(const std::string& folder, std::vector<Item>& items) {
   items.clear();
@@ -99,8 +103,9 @@ CopyFileSystem::Copied Win32CopyFileSystem::CopyFile(const std::string& from, co
                                                      Failure& failure) {
   FileCopy copy{&progress, &cancel};
   // Streamed by the system; the attributes (read-only among them) go with the file.
-  if (CopyFileExW(ApiPath(from).c_str(), ApiPath(to).c_str(), CopyProgress, &copy, nullptr,
-                  COPY_FILE_FAIL_IF_EXISTS)) {
+  const CopyFileStep step = g_copyFile.load();
+  if ((step ? step : CopyFileExW)(ApiPath(from).c_str(), ApiPath(to).c_str(), CopyProgress, &copy, nullptr,
+                                  COPY_FILE_FAIL_IF_EXISTS)) {
     return Copied::Done;
   }
   const DWORD code = GetLastError();

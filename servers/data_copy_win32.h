@@ -24,6 +24,13 @@ std::string SystemErrorText(unsigned long code);
 // share), so that long paths work too; shorter ones as they are.
 std::wstring ApiPath(const std::string& path);
 
+// CopyFileExW, replaceable by tests that follow its documentation where Wine
+// does not (Wine 8 never calls the progress routine); nullptr puts the
+// system's back.
+using CopyFileStep = BOOL(WINAPI*)(LPCWSTR from, LPCWSTR to, LPPROGRESS_ROUTINE progress, LPVOID data, LPBOOL cancel,
+                                   DWORD flags);
+void SetCopyFileStepForTesting(CopyFileStep step);
+
 class Win32CopyFileSystem : public CopyFileSystem {
  public:
   char Separator() const override { return '\\'; }

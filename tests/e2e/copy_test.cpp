@@ -5,6 +5,9 @@
 #include "harness.h"
 #include "servers/data_copy_win32.h"
 #include "servers/service_diagnosis.h"
+#include "ui/progress_window.h"
+
+#include <commctrl.h>
 
 #include <map>
 #include <random>
@@ -257,6 +260,83 @@ TEST(Copy, AFileAnotherProgramHoldsFailsTheCopyAndIsNamed) {
   EXPECT_EQ(lines[1], "已复制的文件已删除，数据文件夹没有改动...    ");
 }
 
+// Copies as "CopyFileExW function" and "LPPROGRESS_ROUTINE callback function"
+// (Microsoft Learn) say Windows does and Wine 8 does not: the routine first with
+// CALLBACK_STREAM_SWITCH, then with CALLBACK_CHUNK_FINISHED after each chunk
+// and the bytes transferred so far; PROGRESS_CANCEL cancels the copy, deletes
+// the destination file, and the function fails with ERROR_REQUEST_ABORTED.
+// The destination gets the source's attributes.
+int g_chunksAfterCancel = -1;
+BOOL WINAPI DocumentedCopy(LPCWSTR from, LPCWSTR to, LPPROGRESS_ROUTINE progress, LPVOID data, LPBOOL, DWORD flags) {
+  HANDLE source = CreateFileW(from, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (source == INVALID_HANDLE_VALUE) return FALSE;
+  HANDLE target = CreateFileW(to, GENERIC_WRITE, 0, nullptr, (flags & COPY_FILE_FAIL_IF_EXISTS) ? CREATE_NEW : CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (target == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    CloseHandle(source);
+    SetLastError(error);
+    return FALSE;
+  }
+  LARGE_INTEGER size{}, done{};
+  GetFileSizeEx(source, &size);
+  DWORD answer = progress(size, done, size, done, 1, CALLBACK_STREAM_SWITCH, source, target, data);
+  static char chunk[64 * 1024];
+  DWORD got = 0, put = 0;
+  while (answer == PROGRESS_CONTINUE && ReadFile(source, chunk, sizeof(chunk), &got, nullptr) && got > 0) {
+    WriteFile(target, chunk, got, &put, nullptr);
+    done.QuadPart += got;
+    answer = progress(size, done, size, done, 1, CALLBACK_CHUNK_FINISHED, source, target, data);
+  }
+  CloseHandle(source);
+  CloseHandle(target);
+  if (answer == PROGRESS_CANCEL) {
+    g_chunksAfterCancel = static_cast<int>((size.QuadPart - done.QuadPart) / sizeof(chunk));
+    DeleteFileW(to);
+    SetLastError(ERROR_REQUEST_ABORTED);
+    return FALSE;
+  }
+  SetFileAttributesW(to, GetFileAttributesW(from));
+  return TRUE;
+}
+
+TEST(Copy, OnWindowsABigFileReportsItsProgressAndStopsInTheMiddle) {
+  SetCopyFileStepForTesting(DocumentedCopy);
+  {
+    DataFolder folder(L"chunks");
+    Receiver receiver;
+    DataCopyJob job;
+    ASSERT_TRUE(job.Start(receiver.hwnd(), kCopyMessage, folder.Plan()));
+    std::vector<unsigned> percents;
+    ASSERT_TRUE(receiver.WaitForEnd(percents));
+    const auto outcome = job.Collect();
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(outcome->end, End::Copied);
+    EXPECT_EQ(ContentsOf(folder.copy()), folder.before());
+    EXPECT_GE(percents.size(), 60u);  // ibdata1, half of the bytes, alone says about 50
+    for (size_t i = 1; i < percents.size(); ++i) EXPECT_LT(percents[i - 1], percents[i]);
+  }
+  {
+    DataFolder folder(L"chunks-cancel");
+    Receiver receiver;
+    DataCopyJob job;
+    g_chunksAfterCancel = -1;
+    ASSERT_TRUE(job.Start(receiver.hwnd(), kCopyMessage, folder.Plan()));
+    std::vector<unsigned> percents;
+    // ib_logfile0 and ib_logfile1 are the first half; ibdata1 is under way at 60 %.
+    ASSERT_TRUE(receiver.WaitForEnd(percents, [&](unsigned percent) {
+      if (percent >= 60) job.Cancel();
+    }));
+    const auto outcome = job.Collect();
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(outcome->end, End::Cancelled);
+    EXPECT_GT(g_chunksAfterCancel, 0);  // stopped inside the file
+    EXPECT_FALSE(Exists(folder.copy()));
+    EXPECT_TRUE(folder.Untouched());
+  }
+  SetCopyFileStepForTesting(nullptr);
+}
+
 // The bench's MySQL service runs the stand-in as C:\stack\MySQL\bin\mysqld-nt.exe.
 TEST(Copy, IsRefusedWhileTheStacksServerRuns) {
   const std::wstring data = L"C:\\stack\\MySQL\\data";
@@ -279,6 +359,51 @@ TEST(Copy, IsRefusedWhileTheStacksServerRuns) {
 
   check = CheckDataCopy("C:\\stack");
   EXPECT_EQ(check.refusals, std::vector<std::string>{"MySQL的数据文件夹不存在：C:\\stack\\MySQL\\data...    "});
+}
+
+// The step's window: its texts, its bar, and one cancel however the user asks.
+TEST(Copy, TheProgressWindowShowsThePercentAndCancelsOnce) {
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+  HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr, nullptr,
+                               nullptr);
+  int cancels = 0;
+  {
+    ProgressWindow progress;
+    ASSERT_TRUE(progress.Open(owner, text::kDataCopyCaption, "正在复制到：C:\\stack\\MySQL\\data-备份-1", text::kCancel,
+                              [&] { ++cancels; }));
+    HWND window = progress.hwnd();
+    EXPECT_EQ(GetWindow(window, GW_OWNER), owner);
+    EXPECT_TRUE(IsWindowVisible(window));
+    wchar_t caption[64] = {};
+    GetWindowTextW(window, caption, 64);
+    EXPECT_EQ(Narrow(caption), text::kDataCopyCaption);
+    EXPECT_EQ(Read(window, ProgressWindow::kLineId), "正在复制到：C:\\stack\\MySQL\\data-备份-1");
+    EXPECT_EQ(Read(window, IDCANCEL), text::kCancel);
+    HWND bar = GetDlgItem(window, ProgressWindow::kBarId);
+    EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 0);
+    progress.SetPercent(42);
+    EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 42);
+    progress.SetLine(text::kDataCopyCancelling);
+    EXPECT_EQ(Read(window, ProgressWindow::kLineId), text::kDataCopyCancelling);
+
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(window, IDCANCEL)));  // as a click reports it
+    EXPECT_EQ(cancels, 1);
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, IDCANCEL)));
+    SendMessageW(window, WM_CLOSE, 0, 0);  // the window's close box asks the same, and only once
+    EXPECT_EQ(cancels, 1);
+    EXPECT_TRUE(IsWindow(window));  // it stays until the step has ended
+    progress.Close();
+    EXPECT_FALSE(IsWindow(window));
+  }
+  {
+    ProgressWindow progress;
+    ASSERT_TRUE(progress.Open(owner, "x", "y", text::kCancel, [&] { ++cancels; }));
+    SendMessageW(progress.hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(cancels, 2);
+  }
+  DestroyWindow(owner);
 }
 
 }  // namespace
