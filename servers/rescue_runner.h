@@ -36,7 +36,8 @@ class RescueRunner {
   // `mySQLRuns`, the copy waits for the stop the caller then runs
   // (ServiceStopped); else it starts at once.
   bool Offer(bool mySQLRuns);
-  // The stop the copy waited for has ended: the copy starts if MySQL stopped.
+  // The stop the copy waited for has ended (or could not be run): the copy
+  // starts if MySQL stopped, else its refusal says why not.
   void ServiceStopped();
   void OnMessage(WPARAM kind, LPARAM percent);
   // The panel is asked to quit: during a step the user is asked first; yes ends

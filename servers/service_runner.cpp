@@ -260,6 +260,8 @@ void ServiceRunner::RunNet(Service service, ServiceAction half) {
     SetTimer(window_, kNetTimer, kNetPollMs, nullptr);
   } else {
     host_.Log(std::string(text::kLaunchFailedBefore) + commandLine + text::kLaunchFailedAfter);
+    // A copy waiting for this stop learns that it will not come.
+    if (stop && service == Service::MySQL) rescue_.ServiceStopped();
   }
   host_.Log(stop ? StopMessage(service) : StartMessage(service));
 }
