@@ -11,7 +11,10 @@
 //                              a file "fail-after-start" makes it report running,
 //                              then after 1.5 s append the file's bytes to its error
 //                              log (httpd.exe: ..\logs\error.log) and stop, as a
-//                              server whose child process dies);
+//                              server whose child process dies; a file "say-at-start"
+//                              has its bytes appended to the error log as it starts,
+//                              and it runs on, as a server that reads a damaged page
+//                              while it starts);
 //                              also the servers' own tools: "httpd.exe -t" (recorded
 //                              as the recorder below records) checks
 //                              ..\conf\httpd.conf for directives it does not know, as
@@ -151,6 +154,9 @@ int Service(const std::wstring& folder, bool httpd) {
   }
   if (GetFileAttributesW((folder + L"fail-after-start").c_str()) != INVALID_FILE_ATTRIBUTES) {
     g_failAfterStart = folder + L"fail-after-start";
+  }
+  if (GetFileAttributesW((folder + L"say-at-start").c_str()) != INVALID_FILE_ATTRIBUTES) {
+    Append(g_errorLog, ReadAll(folder + L"say-at-start"));
   }
   wchar_t emptyName[] = L"";
   const SERVICE_TABLE_ENTRYW table[] = {{emptyName, ServiceMain}, {nullptr, nullptr}};

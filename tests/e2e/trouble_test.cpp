@@ -469,5 +469,43 @@ TEST(Trouble, ADamagedDataFolderIsCopiedBeforeAnythingElse) {
   SetFileAttributesW((home / L"MySQL\\data\\mysql\\user.MYD").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+// A server that starts with a damaged page and says so in its log: once it has
+// run for a while, the panel names the table and offers the copy, which stops
+// MySQL first, as every stop is said.
+TEST(Trouble, DamageInTheLogOfAStartThatSucceededOffersTheCopy) {
+  ProgramDirectory home(L"损坏 damaged");
+  ServiceRegistration mysql(L"MySQL");
+  home.Put(L"Tellurix.ini", "[MySQL]\r\nport=3397\r\n");
+  home.Put(L"MySQL\\my.ini", "[mysqld]\r\nport=3397\r\n");
+  home.StandIn(L"MySQL\\bin\\mysqld-nt.exe");
+  home.Put(L"MySQL\\data\\shop\\orders.ibd", "pages");
+  home.Put(L"MySQL\\bin\\say-at-start",
+           "2026-12-07 20:11:26 0 [ERROR] InnoDB: Failed to read page 13 from file './shop/orders.ibd': Page read "
+           "from tablespace is corrupted.\r\n"
+           "2026-12-07 20:11:26 0 [Note] mysqld-nt.exe: ready for connections.\r\n");
+  ASSERT_TRUE(mysql.PointAt(home / L"MySQL\\bin\\mysqld-nt.exe"));
+  Panel panel(home.exe());
+  ASSERT_TRUE(panel.started());
+
+  const size_t from = panel.Lines().size();
+  panel.Choose(ids::startm);
+  ASSERT_GT(panel.WaitForLine(text::kMySQLStarted, from), 0);
+  EXPECT_EQ(panel.Answer(IDOK, 25s), text::kDataCopyQuestion);
+  EXPECT_EQ(panel.Answer(IDCANCEL, 20s), "是否尝试以恢复模式启动MySQL，把每个数据库导出为SQL文件？");
+  const std::vector<std::string> texts = TextsFrom(panel, from);
+  ASSERT_GE(texts.size(), 5u) << testing::PrintToString(texts);
+  EXPECT_EQ(std::vector<std::string>(texts.begin(), texts.begin() + 4),
+            (std::vector<std::string>{text::kMySQLStarting, text::kMySQLStarted,
+                                      "MySQL已经启动，但错误日志显示数据有损坏：shop.orders...    ",
+                                      text::kMySQLStopping}));
+  // The copy begins once the stop has ended (the monitor may say so just after).
+  const auto copied = std::find_if(texts.begin() + 4, texts.end(), [](const std::string& line) {
+    return line.rfind("已把MySQL的数据文件夹复制到：", 0) == 0;
+  });
+  ASSERT_NE(copied, texts.end()) << testing::PrintToString(texts);
+  EXPECT_NE(copied->find("（2个文件，"), std::string::npos) << *copied;  // orders.ibd and the error log
+  EXPECT_EQ(std::count(texts.begin(), texts.end(), std::string(text::kMySQLStarted)), 1);
+}
+
 }  // namespace
 }  // namespace e2e
