@@ -7,6 +7,8 @@
 
 #include "harness.h"
 
+#include <algorithm>
+
 namespace e2e {
 namespace {
 
