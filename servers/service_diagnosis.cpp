@@ -154,6 +154,25 @@ std::optional<std::string> PortTakenLine(unsigned port, const std::vector<Listen
   return line;
 }
 
+bool PortHolders::OwnHolds(unsigned port) const {
+  for (unsigned own : ownPorts) {
+    if (own == port) return true;
+  }
+  return false;
+}
+
+PortHolders HoldersOf(const std::vector<Listener>& listeners, unsigned long ownProcessId) {
+  PortHolders holders;
+  for (const Listener& listener : listeners) {
+    if (ownProcessId != 0 && listener.processId == ownProcessId) {
+      holders.ownPorts.push_back(listener.port);
+    } else {
+      holders.others.push_back(listener);
+    }
+  }
+  return holders;
+}
+
 std::optional<std::string> PortBlockedLine(unsigned port, unsigned long bindError) {
   if (bindError == kPortForbidden) return MessageLine(FillIn(text::kCausePortForbidden, {std::to_string(port)}));
   if (bindError == kPortInUse) return MessageLine(text::kPort + std::to_string(port) + text::kTakenByOther);

@@ -104,6 +104,16 @@ std::optional<std::string> PortTakenLine(unsigned port, const std::vector<Listen
                                          bool saidTaken = false);
 inline constexpr unsigned long kSystemProcessId = 4;
 
+// The listeners apart from the service's own process (`ownProcessId`, 0 when
+// none runs): a server that is still stopping, or runs, holds its own port, and
+// it is no other program.
+struct PortHolders {
+  std::vector<Listener> others;
+  std::vector<unsigned> ownPorts;
+  bool OwnHolds(unsigned port) const;
+};
+PortHolders HoldersOf(const std::vector<Listener>& listeners, unsigned long ownProcessId);
+
 // The line for a port nobody listens on that the panel could not bind as the
 // server would: forbidden (10013, a port Windows reserves for Hyper-V, WSL or
 // Docker) or taken (10048, by a socket the listener table does not show);

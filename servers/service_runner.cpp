@@ -62,25 +62,8 @@ std::string AddressOf(unsigned port, const std::vector<ListenAddress>& listens) 
   return {};
 }
 
-// Who listens on which port, the service's own process apart: a server that is
-// still stopping (or runs) holds its own port, and that is no other program.
-struct PortHolders {
-  std::vector<Listener> others;
-  std::vector<unsigned> ownPorts;
-  bool OwnHolds(unsigned port) const { return std::find(ownPorts.begin(), ownPorts.end(), port) != ownPorts.end(); }
-};
-PortHolders HoldersFor(Service service) {
-  PortHolders holders;
-  const unsigned long own = StatusOf(service).processId;
-  for (const Listener& listener : TcpListeners()) {
-    if (own != 0 && listener.processId == own) {
-      holders.ownPorts.push_back(listener.port);
-    } else {
-      holders.others.push_back(listener);
-    }
-  }
-  return holders;
-}
+// Who listens on which port, the service's own process apart.
+PortHolders HoldersFor(Service service) { return HoldersOf(TcpListeners(), StatusOf(service).processId); }
 
 }  // namespace
 

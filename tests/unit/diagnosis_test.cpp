@@ -116,6 +116,13 @@ TEST(Diagnosis, PortComesFromTheProfileAndIsNamedWithItsOwner) {
   EXPECT_EQ(PortTakenLine(80, table, imageOf), "端口80已被其他程序占用...    ") << "an owner that is gone";
   EXPECT_EQ(PortTakenLine(443, table, imageOf), std::nullopt);
   EXPECT_EQ(PortTakenLine(80, {{80, 0}, {80, 4242}}, imageOf), "端口80已被nginx.exe（PID 4242）占用...    ");
+  // A MySQL still stopping (PID 4242 is the service's own process) holds its own
+  // port: that is no other program, and its port is no port to move.
+  const PortHolders holders = HoldersOf(table, 4242);
+  EXPECT_EQ(PortTakenLine(3306, holders.others, imageOf), std::nullopt);
+  EXPECT_TRUE(holders.OwnHolds(3306));
+  EXPECT_FALSE(holders.OwnHolds(80));
+  EXPECT_EQ(HoldersOf(table, 0).others.size(), table.size()) << "no service process: every listener counts";
   // The server said the port was taken, and its taker has gone since.
   EXPECT_EQ(PortTakenLine(443, table, imageOf, true), "端口443已被其他程序占用...    ");
   EXPECT_EQ(PortTakenLine(3306, table, imageOf, true), "端口3306已被nginx.exe（PID 4242）占用...    ");
