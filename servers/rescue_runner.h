@@ -26,7 +26,7 @@ class RescueRunner {
   static constexpr UINT kMessage = WM_APP + 40;
   static constexpr WPARAM kStepLine = 10, kStepEnded = 11;  // lParam: a new std::string, the window's to delete
 
-  // `startMySQL` runs `net start` for the service once the folder is rebuilt.
+  // `startMySQL` starts the service as the start button does once the folder is rebuilt.
   RescueRunner(RunnerHost& host, HWND window, std::function<void()> startMySQL)
       : host_(host), window_(window), startMySQL_(std::move(startMySQL)) {}
   ~RescueRunner();

@@ -33,7 +33,7 @@ class ServiceRunner {
   using Host = RunnerHost;
 
   ServiceRunner(Host& host, HWND window)
-      : host_(host), window_(window), rescue_(host, window, [this] { RunNet(Service::MySQL, ServiceAction::Start); }) {}
+      : host_(host), window_(window), rescue_(host, window, [this] { Run({Service::MySQL, ServiceAction::Start}); }) {}
   void Run(ServiceCommand command);
   // True when the timer was the runner's.
   bool OnTimer(UINT_PTR timerId);
