@@ -43,9 +43,13 @@ UniqueKernelHandle OpenInput(const std::string& path) {
                            FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
+// A server's log is appended to, and shared for writing: a server started again
+// right after it ended finds its predecessor's handle still open for a moment
+// (Wine signals a process before it has closed the handles it inherited).
 UniqueKernelHandle OpenOutput(const std::string& path, bool append) {
   SECURITY_ATTRIBUTES inherit = Inheritable();
-  return Owned(CreateFileW(Widen(path).c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+  const DWORD share = append ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
+  return Owned(CreateFileW(Widen(path).c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, share, &inherit,
                            append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 

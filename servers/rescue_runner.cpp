@@ -126,9 +126,10 @@ void RescueRunner::EndWorker() {
   const bool rebuilt = rebuilding_;
   {
     const RunnerEvent event(host_);
-    for (const std::string& line : rebuilt ? rebuilt_.lines : rescued_.lines) host_.Report(line);
+    // The flow's lines are also the notes' lines; in the list each ends as every line does.
+    for (const std::string& line : rebuilt ? rebuilt_.lines : rescued_.lines) host_.Report(MessageLine(line));
     if (!rebuilt && !RebuildOffered(rescued_)) {
-      if (const std::optional<std::string> line = RebuildNotOfferedLine(rescued_)) host_.Report(*line);
+      if (const std::optional<std::string> line = RebuildNotOfferedLine(rescued_)) host_.Report(MessageLine(*line));
     }
   }
   if (rebuilt) {
