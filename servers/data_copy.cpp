@@ -42,6 +42,12 @@ std::string BackupFolderFor(std::string_view dataFolder, const LocalTime& now) {
          "-" + TwoDigits(now.hour) + TwoDigits(now.minute) + TwoDigits(now.second);
 }
 
+std::string UntakenName(std::string_view name, const std::function<bool(const std::string&)>& taken) {
+  std::string candidate(name);
+  for (int n = 2; taken(candidate) && n < 1000; ++n) candidate = std::string(name) + "-" + std::to_string(n);
+  return candidate;
+}
+
 std::string SizeText(std::uint64_t bytes) {
   if (bytes < 1024) return std::to_string(bytes) + " B";
   static const char* const kUnits[] = {"KB", "MB", "GB", "TB"};

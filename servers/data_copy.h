@@ -48,6 +48,9 @@ struct LocalTime {
 // Beside the data folder: "<data folder>-备份-YYYYMMDD-HHMMSS" (trailing
 // separators of the folder dropped).
 std::string BackupFolderFor(std::string_view dataFolder, const LocalTime& now);
+// A name of those the panel makes to the second, not taken yet: `name` itself,
+// else "<name>-2", "<name>-3", ... (a step tried again within the same second).
+std::string UntakenName(std::string_view name, const std::function<bool(const std::string&)>& taken);
 
 // A size as the panel writes it: "512 B", "1.5 KB", "12.3 MB", "230 MB", "1.2 GB"
 // (units of 1024; one decimal below 100, none from 100 on).

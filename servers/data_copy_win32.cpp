@@ -176,7 +176,10 @@ DataCopyCheck CheckDataCopy(const std::string& programDirectory) {
   SYSTEMTIME now{};
   GetLocalTime(&now);
   check.plan.from = data;
-  check.plan.to = BackupFolderFor(data, {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond});
+  check.plan.to = UntakenName(BackupFolderFor(data, {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond}),
+                              [](const std::string& path) {
+                                return GetFileAttributesW(ApiPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+                              });
   Win32CopyFileSystem fs;
   const auto unreadable = ListTree(fs, data, check.plan.tree);
   if (!unreadable) conditions.folderBytes = check.plan.tree.bytes;

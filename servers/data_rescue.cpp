@@ -464,7 +464,8 @@ class Rescuer {
 
   RescueReport Run() {
     started_ = system_.Now();
-    report_.folder = InFolder(setup_, setup_.rescueParent, "救出-" + Stamp(started_));
+    report_.folder = UntakenName(InFolder(setup_, setup_.rescueParent, "救出-" + Stamp(started_)),
+                                 [this](const std::string& path) { return system_.Exists(path); });
     if (!system_.MakeFolder(report_.folder)) {
       report_.lines.push_back(FillIn(text::kRescueNoFolder, {report_.folder}));
       report_.folder.clear();
@@ -800,7 +801,8 @@ RebuildReport RunRebuild(RescueSystem& system, const RescueSetup& setup, const R
     report.lines.push_back(text::kRebuildNotOffered);
     return report;
   }
-  const std::string renamed = setup.dataFolder + "-损坏-" + Stamp(system.Now());
+  const std::string renamed = UntakenName(setup.dataFolder + "-损坏-" + Stamp(system.Now()),
+                                         [&](const std::string& path) { return system.Exists(path); });
   if (!system.Rename(setup.dataFolder, renamed)) {
     report.lines.push_back(FillIn(text::kRebuildRenameFailed, {renamed}));
     return report;

@@ -20,8 +20,15 @@ bool IsFile(const std::string& path) {
 
 }  // namespace
 
+bool RescueRunner::AskStep(std::string_view question) {
+  asking_ = true;
+  const bool yes = host_.Ask(question);
+  asking_ = false;
+  return yes;
+}
+
 bool RescueRunner::Offer(bool mySQLRuns) {
-  if (Busy() || !host_.Ask(text::kDataCopyQuestion)) return false;
+  if (Busy() || !AskStep(text::kDataCopyQuestion)) return false;
   if (mySQLRuns) {
     waitingForStop_ = true;
   } else {
@@ -75,7 +82,7 @@ void RescueRunner::EndCopy(const CopyOutcome& outcome) {
     for (const std::string& line : CopyEndLines(outcome, copy_.plan().to)) host_.Report(line);
   }
   if (NextRescueStep(RescueStep::Copy, outcome.end == CopyOutcome::End::Copied) != RescueStep::Rescue) return;
-  if (!host_.Ask(RescueStepQuestion(RescueStep::Rescue))) return;
+  if (!AskStep(RescueStepQuestion(RescueStep::Rescue))) return;
   // A server that checks no passwords is reached only through a pipe of a name
   // nobody can guess; without one there is no rescue.
   const std::string pipe = NewRescuePipeName();
@@ -137,7 +144,7 @@ void RescueRunner::EndWorker() {
     return;
   }
   if (NextRescueStep(RescueStep::Rescue, true, &rescued_) != RescueStep::Rebuild) return;
-  if (host_.Ask(RescueStepQuestion(RescueStep::Rebuild))) StartWorker(true);
+  if (AskStep(RescueStepQuestion(RescueStep::Rebuild))) StartWorker(true);
 }
 
 bool RescueRunner::MayQuit() {

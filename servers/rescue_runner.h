@@ -12,6 +12,7 @@
 #include <atomic>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "servers/data_copy_win32.h"
 #include "servers/data_rescue.h"
@@ -31,7 +32,9 @@ class RescueRunner {
       : host_(host), window_(window), startMySQL_(std::move(startMySQL)) {}
   ~RescueRunner();
   // A step runs (or waits for MySQL to stop before it can).
-  bool Busy() const { return waitingForStop_ || copy_.Running() || worker_ != nullptr; }
+  // A step's question on screen counts: MySQL started meanwhile would have the
+  // step work on a folder the server uses.
+  bool Busy() const { return asking_ || waitingForStop_ || copy_.Running() || worker_ != nullptr; }
   // Asks whether to copy the data folder; true when the user agreed. With
   // `mySQLRuns`, the copy waits for the stop the caller then runs
   // (ServiceStopped); else it starts at once.
@@ -45,6 +48,8 @@ class RescueRunner {
   bool MayQuit();
 
  private:
+  // A step's question; MySQL's commands are refused while it is asked.
+  bool AskStep(std::string_view question);
   void StartCopy();
   void EndCopy(const CopyOutcome& outcome);
   // The rescue (and the rebuild after it) on a worker thread.
@@ -55,6 +60,7 @@ class RescueRunner {
   RunnerHost& host_;
   HWND window_;
   bool waitingForStop_ = false;
+  bool asking_ = false;
   std::function<void()> startMySQL_;
   DataCopyJob copy_;
   ProgressWindow progress_;

@@ -2,6 +2,7 @@
 // it says, and the copy itself on real files (nested folders, a Chinese name, a
 // read-only file, InnoDB's files), cancelled half-way, failing, and checked.
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 
 #include <atomic>
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <map>
 #include <random>
+#include <set>
 
 #include "servers/data_copy.h"
 #include "servers/data_copy_posix.h"
@@ -72,6 +74,11 @@ TEST(DataCopy, GoesBesideTheDataFolderNamedAfterTheLocalTime) {
   };
   for (const auto& row : rows) EXPECT_EQ(BackupFolderFor(row.folder, at), row.copy);
   EXPECT_EQ(BackupFolderFor("E:\\d", {2031, 12, 31, 23, 59, 58}), "E:\\d-备份-20311231-235958");
+  // A step tried again within the same second gets a name of its own.
+  const std::set<std::string> taken = {"E:\\d-备份-1", "E:\\d-备份-1-2"};
+  const auto isTaken = [&](const std::string& name) { return taken.count(name) != 0; };
+  EXPECT_EQ(UntakenName("E:\\d-备份-0", isTaken), "E:\\d-备份-0");
+  EXPECT_EQ(UntakenName("E:\\d-备份-1", isTaken), "E:\\d-备份-1-3");
 }
 
 TEST(DataCopy, SaysSizesInTheirLargestWholeUnit) {
