@@ -3,8 +3,13 @@
 // more threads at once. Run by scripts/bench-copy.sh beside the job.
 //   copy-floor touch FOLDER COPY THREADS   an empty new file per file of FOLDER
 //                                          (CreateFileW, CloseHandle)
+//   touch-posix                            the same with FILE_FLAG_POSIX_SEMANTICS
+//   touch-nt, touch-ntrel, touch-ntrel-i   NtCreateFile without OBJ_CASE_INSENSITIVE
+//                                          (its full path; the name in its folder's
+//                                          handle; -i: with it)
 //   copy-floor copy FOLDER COPY THREADS    CopyFileExW per file
-//   copy-floor stream FOLDER COPY THREADS  CreateFileW, ReadFile, WriteFile (1 MiB)
+//   copy-floor stream FOLDER COPY THREADS  CreateFileW, ReadFile, WriteFile (1 MiB);
+//                                          stream-posix: the new file as touch-posix
 // COPY must not exist; its folders are made first and not timed. Prints the
 // seconds the files took.
 #include <windows.h>
