@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "core/text_lines.h"
 #include "resources/texts.h"
@@ -151,8 +154,93 @@ std::optional<Failure> Difference(const CopyFileSystem& fs, const std::string& f
 
 }  // namespace
 
+namespace {
+
+// The files of one copy, shared by the threads that copy them.
+struct FileCopies {
+  CopyFileSystem& fs;
+  const std::string &from, &to;
+  const Tree& tree;
+  const std::atomic<bool>& cancel;
+  const std::function<void(unsigned)>& percent;
+  PercentTracker& tracker;
+  std::vector<Made>& made;              // guarded by `mutex`, as is all that follows it
+  std::vector<std::uint64_t> underWay;  // each thread's bytes of its file so far
+  std::atomic<bool> stop{false};        // cancelled (as a thread saw), or a file failed
+  std::mutex big{};                     // held while a big file streams
+  std::mutex mutex{};
+  std::size_t next = 0;                 // the entry to take next
+  std::uint64_t done = 0;               // the bytes of the files copied
+  std::optional<Failure> failure{};
+
+  // With `mutex` held: the per cent of what is done, once the copy still runs.
+  void Report() {
+    if (cancel) stop = true;
+    if (stop) return;
+    std::uint64_t bytes = done;
+    for (const std::uint64_t part : underWay) bytes += part;
+    if (auto now = tracker.Advance(bytes, 99); now && percent) percent(*now);
+  }
+
+  // One thread's share: the next file not taken yet, until none is left or the copy stops.
+  void Work(std::size_t worker) {
+    for (;;) {
+      const Tree::Entry* entry = nullptr;
+      std::string target;
+      {
+        std::lock_guard<std::mutex> lock(mutex);
+        while (next < tree.entries.size() && tree.entries[next].folder) ++next;
+        if (cancel) stop = true;
+        if (stop || next == tree.entries.size()) return;
+        entry = &tree.entries[next++];
+        target = Join(fs, to, entry->relative);
+        // A file stopped half-way may be on disk: it is removed with the rest.
+        made.push_back({target, false});
+      }
+      std::unique_lock<std::mutex> alone(big, std::defer_lock);
+      if (entry->size >= kBigFile) alone.lock();
+      const std::string source = Join(fs, from, entry->relative);
+      Failure failed;
+      const auto copied = fs.CopyFile(
+          source, target,
+          [&](std::uint64_t bytes) {
+            std::lock_guard<std::mutex> lock(mutex);
+            underWay[worker] = std::min(bytes, entry->size);
+            Report();
+          },
+          stop, failed);
+      std::lock_guard<std::mutex> lock(mutex);
+      underWay[worker] = 0;
+      if (copied == CopyFileSystem::Copied::Failed) {
+        if (!failure) failed.path = source, failure = failed;
+        stop = true;
+        return;
+      }
+      if (copied == CopyFileSystem::Copied::Cancelled) return;
+      done += entry->size;
+      Report();
+    }
+  }
+};
+
+void CopyFiles(FileCopies& copies, unsigned workers) {
+  std::vector<std::thread> threads;
+  for (unsigned worker = 1; worker < workers; ++worker) {
+    try {
+      threads.emplace_back(&FileCopies::Work, &copies, worker);
+    } catch (const std::system_error&) {
+      break;  // no more threads: fewer copy at once
+    }
+  }
+  copies.Work(0);
+  for (auto& thread : threads) thread.join();
+}
+
+}  // namespace
+
 CopyOutcome CopyTree(CopyFileSystem& fs, const std::string& from, const Tree& tree, const std::string& to,
-                     const std::function<void(unsigned)>& percent, const std::atomic<bool>& cancel) {
+                     const std::function<void(unsigned)>& percent, const std::atomic<bool>& cancel,
+                     unsigned workers) {
   CopyOutcome outcome;
   outcome.files = tree.files;
   outcome.bytes = tree.bytes;
@@ -167,43 +255,29 @@ CopyOutcome CopyTree(CopyFileSystem& fs, const std::string& from, const Tree& tr
 
   // 99 once every byte is copied; 100 only after the check.
   PercentTracker tracker(tree.bytes);
-  const auto report = [&](std::uint64_t done, unsigned ceiling = 99) {
-    if (auto now = tracker.Advance(done, ceiling); now && percent) percent(*now);
-  };
-  report(0, 0);
+  if (auto now = tracker.Advance(0, 0); now && percent) percent(*now);
 
   if (auto failure = fs.MakeFolder(to)) return end(CopyOutcome::End::Failed, failure);
   made.push_back({to, true});
-  std::uint64_t done = 0;
   for (const auto& entry : tree.entries) {
+    if (!entry.folder) continue;
     if (cancel) return end(CopyOutcome::End::Cancelled);
     const std::string target = Join(fs, to, entry.relative);
-    if (entry.folder) {
-      if (auto failure = fs.MakeFolder(target)) return end(CopyOutcome::End::Failed, failure);
-      made.push_back({target, true});
-      continue;
-    }
-    // A file stopped half-way may be on disk: it is removed with the rest.
-    made.push_back({target, false});
-    Failure failure;
-    const std::string source = Join(fs, from, entry.relative);
-    const auto copied =
-        fs.CopyFile(source, target, [&](std::uint64_t bytes) { report(done + std::min(bytes, entry.size)); }, cancel,
-                    failure);
-    if (copied == CopyFileSystem::Copied::Cancelled) return end(CopyOutcome::End::Cancelled);
-    if (copied == CopyFileSystem::Copied::Failed) {
-      failure.path = source;
-      return end(CopyOutcome::End::Failed, failure);
-    }
-    done += entry.size;
-    report(done);
+    if (auto failure = fs.MakeFolder(target)) return end(CopyOutcome::End::Failed, failure);
+    made.push_back({target, true});
   }
+
+  workers = std::max(1u, workers);
+  FileCopies copies{fs, from, to, tree, cancel, percent, tracker, made, std::vector<std::uint64_t>(workers)};
+  CopyFiles(copies, workers);
+  if (copies.failure) return end(CopyOutcome::End::Failed, copies.failure);
+  if (copies.stop || cancel) return end(CopyOutcome::End::Cancelled);
 
   Tree copy;
   if (auto failure = ListTree(fs, to, copy)) return end(CopyOutcome::End::Failed, failure);
   if (auto failure = Difference(fs, from, tree, to, copy)) return end(CopyOutcome::End::Failed, failure);
   outcome.end = CopyOutcome::End::Copied;
-  report(tree.bytes, 100);
+  if (auto now = tracker.Advance(tree.bytes, 100); now && percent) percent(*now);
   return outcome;
 }
 

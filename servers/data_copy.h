@@ -82,7 +82,7 @@ class CopyFileSystem {
   // Streams one file to a new path (failing when it exists), keeping its
   // attributes (a read-only file stays read-only), calling `progress` as it
   // goes and stopping soon after `cancel` is set; a file stopped half-way may
-  // be left for the caller to remove.
+  // be left for the caller to remove. May be called by several threads at once.
   virtual Copied CopyFile(const std::string& from, const std::string& to, const FileProgress& progress,
                           const std::atomic<bool>& cancel, Failure& failure) = 0;
   // Remove a file (a read-only one too) or an empty folder; a path that does
@@ -130,14 +130,21 @@ struct CopyOutcome {
   std::string failedPath, reason;       // Failed: the file and the system's words (or the check's)
   std::vector<std::string> leftBehind;  // what the removal after a cancel or failure could not remove
 };
+// Files from this size on are streamed one at a time, whatever the workers.
+inline constexpr std::uint64_t kBigFile = 8ull * 1024 * 1024;
 // Copies `tree` (listed from `from`) into the new folder `to`: the folders
-// first-to-last, each file streamed; `percent` hears the per cent of bytes each
-// time it grows (0 first, 100 only once everything is copied and checked).
+// first-to-last, then the files in the tree's order, each streamed, up to
+// `workers` of them at once (the calling thread and workers - 1 more; the file
+// system's CopyFile must then allow that), a big file never beside another big
+// one. `percent` hears the per cent of bytes each time it grows (0 first, 100
+// only once everything is copied and checked), one call at a time, none after a
+// cancel. A file that fails stops the others; that file is the one named.
 // Cancelled or failed, everything it made is removed, last made first. Copied,
 // the copy is listed again from disk and must hold the same files of the same
 // sizes; when it does not, that is the failure.
 CopyOutcome CopyTree(CopyFileSystem& fs, const std::string& from, const Tree& tree, const std::string& to,
-                     const std::function<void(unsigned)>& percent, const std::atomic<bool>& cancel);
+                     const std::function<void(unsigned)>& percent, const std::atomic<bool>& cancel,
+                     unsigned workers = 1);
 
 // The message-list lines for the end of a copy into `to`: what was copied, or
 // that it was cancelled or failed (and what could not be removed).

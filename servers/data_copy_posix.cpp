@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <vector>
 
 namespace tellurix {
 
@@ -70,16 +71,17 @@ CopyFileSystem::Copied PosixCopyFileSystem::CopyFile(const std::string& from, co
   if (source.fd < 0 || ::fstat(source.fd, &status) != 0) return failure = Why(from, errno), Copied::Failed;
   target.fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (target.fd < 0) return failure = Why(to, errno), Copied::Failed;
+  std::vector<char> buffer(chunk_);
   std::uint64_t copied = 0;
   for (;;) {
     if (cancel) return Copied::Cancelled;
-    const ssize_t got = ::read(source.fd, buffer_.data(), buffer_.size());
+    const ssize_t got = ::read(source.fd, buffer.data(), buffer.size());
     if (got < 0) {
       if (errno == EINTR) continue;
       return failure = Why(from, errno), Copied::Failed;
     }
     if (got == 0) break;
-    if (!WriteAll(target.fd, buffer_.data(), static_cast<size_t>(got))) return failure = Why(to, errno), Copied::Failed;
+    if (!WriteAll(target.fd, buffer.data(), static_cast<size_t>(got))) return failure = Why(to, errno), Copied::Failed;
     copied += static_cast<std::uint64_t>(got);
     if (progress) progress(copied);
   }

@@ -1,9 +1,10 @@
 // The copy's file system on POSIX systems, for the native tests: real files,
-// streamed through a fixed buffer, the mode bits standing for the attributes
+// streamed through a buffer of a fixed size (one for each copy, so that
+// several can run at once), the mode bits standing for the attributes
 // (a file without write permission is the read-only file).
 #pragma once
 
-#include <vector>
+#include <cstddef>
 
 #include "servers/data_copy.h"
 
@@ -12,7 +13,7 @@ namespace tellurix {
 class PosixCopyFileSystem : public CopyFileSystem {
  public:
   // `chunk`: the bytes read and written at a time, one progress call each.
-  explicit PosixCopyFileSystem(std::size_t chunk = 256 * 1024) : buffer_(chunk) {}
+  explicit PosixCopyFileSystem(std::size_t chunk = 256 * 1024) : chunk_(chunk) {}
   char Separator() const override { return '/'; }
   std::optional<Failure> List(const std::string& folder, std::vector<Item>& items) override;
   std::optional<Failure> MakeFolder(const std::string& path) override;
@@ -22,7 +23,7 @@ class PosixCopyFileSystem : public CopyFileSystem {
   std::optional<Failure> RemoveFolder(const std::string& path) override;
 
  private:
-  std::vector<char> buffer_;
+  std::size_t chunk_;
 };
 
 }  // namespace tellurix

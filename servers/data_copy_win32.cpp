@@ -76,7 +76,9 @@ void SetCopyFileStepForTesting(CopyFileStep step) { g_copyFile = step; }
 std::optional<Failure> Win32CopyFileSystem::List(const std::string& folder, std::vector<Item>& items) {
   items.clear();
   WIN32_FIND_DATAW found{};
-  UniqueHandle<FindTraits> find(FindFirstFileW(ApiPath(folder + "\\*").c_str(), &found));
+  // No short names, and the entries fetched in larger batches.
+  UniqueHandle<FindTraits> find(FindFirstFileExW(ApiPath(folder + "\\*").c_str(), FindExInfoBasic, &found,
+                                                 FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
   if (!find) {
     const DWORD code = GetLastError();
     return code == ERROR_FILE_NOT_FOUND ? std::nullopt : std::optional(Why(folder, code));
@@ -213,7 +215,7 @@ DWORD WINAPI DataCopyJob::Run(LPVOID data) {
   job->outcome_ = CopyTree(
       fs, job->plan_.from, job->plan_.tree, job->plan_.to,
       [job](unsigned percent) { PostMessageW(job->owner_, job->message_, kProgress, static_cast<LPARAM>(percent)); },
-      job->cancel_);
+      job->cancel_, kCopyWorkers);
   PostMessageW(job->owner_, job->message_, kEnded, 0);
   return 0;
 }

@@ -60,7 +60,13 @@ struct DataCopyCheck {
 // it, lists it, and asks its drive for the room.
 DataCopyCheck CheckDataCopy(const std::string& programDirectory);
 
-// Runs one copy on a thread of its own. The owner window gets `message` with
+// The files a copy job copies at once. Each new file costs Wine a request to
+// its server and a scan of the folder; two threads overlap that with the
+// copying (docs/speed.md has the figures: more than two gained nothing on two
+// cores).
+inline constexpr unsigned kCopyWorkers = 2;
+
+// Runs one copy on a thread of its own, its files on kCopyWorkers threads. The owner window gets `message` with
 // wParam kProgress and the per cent in lParam each time it grows, and once with
 // kEnded when the copy has ended (copied, or cancelled or failed and removed);
 // it then collects the outcome.

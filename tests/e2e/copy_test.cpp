@@ -9,6 +9,7 @@
 
 #include <commctrl.h>
 
+#include <atomic>
 #include <map>
 #include <random>
 
@@ -266,7 +267,7 @@ TEST(Copy, AFileAnotherProgramHoldsFailsTheCopyAndIsNamed) {
 // and the bytes transferred so far; PROGRESS_CANCEL cancels the copy, deletes
 // the destination file, and the function fails with ERROR_REQUEST_ABORTED.
 // The destination gets the source's attributes.
-int g_chunksAfterCancel = -1;
+std::atomic<int> g_chunksAfterCancel{-1};
 BOOL WINAPI DocumentedCopy(LPCWSTR from, LPCWSTR to, LPPROGRESS_ROUTINE progress, LPVOID data, LPBOOL, DWORD flags) {
   HANDLE source = CreateFileW(from, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (source == INVALID_HANDLE_VALUE) return FALSE;
@@ -281,17 +282,20 @@ BOOL WINAPI DocumentedCopy(LPCWSTR from, LPCWSTR to, LPPROGRESS_ROUTINE progress
   LARGE_INTEGER size{}, done{};
   GetFileSizeEx(source, &size);
   DWORD answer = progress(size, done, size, done, 1, CALLBACK_STREAM_SWITCH, source, target, data);
-  static char chunk[64 * 1024];
+  std::vector<char> chunk(64 * 1024);
   DWORD got = 0, put = 0;
-  while (answer == PROGRESS_CONTINUE && ReadFile(source, chunk, sizeof(chunk), &got, nullptr) && got > 0) {
-    WriteFile(target, chunk, got, &put, nullptr);
+  while (answer == PROGRESS_CONTINUE && ReadFile(source, chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr) && got > 0) {
+    WriteFile(target, chunk.data(), got, &put, nullptr);
     done.QuadPart += got;
     answer = progress(size, done, size, done, 1, CALLBACK_CHUNK_FINISHED, source, target, data);
   }
   CloseHandle(source);
   CloseHandle(target);
   if (answer == PROGRESS_CANCEL) {
-    g_chunksAfterCancel = static_cast<int>((size.QuadPart - done.QuadPart) / sizeof(chunk));
+    // The most chunks left of any file stopped (two may stop at once).
+    const int left = static_cast<int>((size.QuadPart - done.QuadPart) / static_cast<LONGLONG>(chunk.size()));
+    for (int seen = g_chunksAfterCancel; seen < left && !g_chunksAfterCancel.compare_exchange_weak(seen, left);) {
+    }
     DeleteFileW(to);
     SetLastError(ERROR_REQUEST_ABORTED);
     return FALSE;

@@ -1,14 +1,18 @@
 // Copying MySQL's data folder: when the copy is refused, its name and the sizes
 // it says, and the copy itself on real files (nested folders, a Chinese name, a
-// read-only file, InnoDB's files), cancelled half-way, failing, and checked.
+// read-only file, InnoDB's files), cancelled half-way, failing, and checked,
+// each by one thread and by several at once.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <random>
 #include <set>
 
@@ -148,11 +152,12 @@ std::map<std::string, std::pair<std::string, fs::perms>> Contents(const fs::path
   return contents;
 }
 
-class DataFolder : public ::testing::Test {
+// The parameter: how many files are copied at once.
+class DataFolder : public ::testing::TestWithParam<unsigned> {
  protected:
   void SetUp() override {
     base_ = fs::temp_directory_path() /
-            ("tellurix-copy-" + std::to_string(::getpid()) + "-" +
+            ("tellurix-copy-" + std::to_string(::getpid()) + "-" + std::to_string(GetParam()) + "-" +
              ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(base_);
     data_ = base_ / "MySQL" / "data";
@@ -182,7 +187,7 @@ class DataFolder : public ::testing::Test {
   CopyOutcome Copy(CopyFileSystem& fs, std::vector<unsigned>* said = nullptr, const std::atomic<bool>* cancel = nullptr) {
     static const std::atomic<bool> never{false};
     return CopyTree(fs, data_.string(), tree_, copy_, [&](unsigned p) { if (said) said->push_back(p); },
-                    cancel ? *cancel : never);
+                    cancel ? *cancel : never, GetParam());
   }
   // The data folder as it was, and no copy beside it.
   void ExpectUntouchedAndNoCopy() {
@@ -198,7 +203,7 @@ class DataFolder : public ::testing::Test {
   std::map<std::string, std::pair<std::string, fs::perms>> before_;
 };
 
-TEST_F(DataFolder, IsListedFolderFirstWithEveryFileAndByte) {
+TEST_P(DataFolder, IsListedFolderFirstWithEveryFileAndByte) {
   EXPECT_EQ(tree_.files, 10u);
   EXPECT_EQ(tree_.bytes, fs::file_size(data_ / "ibdata1") + 2 * kMiB + 4321 + 10630 + 8600 + 98304 + 27 +
                              fs::file_size(data_ / "TELLURIX-PC.err"));
@@ -209,7 +214,7 @@ TEST_F(DataFolder, IsListedFolderFirstWithEveryFileAndByte) {
                                              "mysql/user.frm", "test/", "商城/", "商城/订单.frm", "商城/订单.ibd"}));
 }
 
-TEST_F(DataFolder, IsCopiedWholeWithItsAttributesAndRisingPercents) {
+TEST_P(DataFolder, IsCopiedWholeWithItsAttributesAndRisingPercents) {
   std::vector<unsigned> said;
   const CopyOutcome outcome = Copy(posix_, &said);
   ASSERT_EQ(outcome.end, End::Copied) << outcome.failedPath << ": " << outcome.reason;
@@ -225,15 +230,17 @@ TEST_F(DataFolder, IsCopiedWholeWithItsAttributesAndRisingPercents) {
             std::vector<std::string>{"已把MySQL的数据文件夹复制到：" + copy_ + "（10个文件，5.1 MB）...    "});
 }
 
-TEST_F(DataFolder, CancelledHalfWayLeavesNothingBehind) {
+TEST_P(DataFolder, CancelledHalfWayLeavesNothingBehind) {
   std::atomic<bool> cancel{false};
   std::vector<unsigned> said;
+  unsigned cancelledAt = 0;  // 50, or a little more where several files advance at once
   const CopyOutcome outcome = CopyTree(posix_, data_.string(), tree_, copy_, [&](unsigned p) {
     said.push_back(p);
-    if (p >= 50) cancel = true;
-  }, cancel);
+    if (p >= 50 && !cancel) cancel = true, cancelledAt = p;
+  }, cancel, GetParam());
   EXPECT_EQ(outcome.end, End::Cancelled);
-  EXPECT_EQ(said.back(), 50u);  // stopped inside ibdata1, the big file
+  EXPECT_LE(cancelledAt, 55u);  // inside ibdata1, the big file
+  EXPECT_EQ(said.back(), cancelledAt);  // nothing said after the cancel
   EXPECT_TRUE(outcome.leftBehind.empty());
   ExpectUntouchedAndNoCopy();
   EXPECT_EQ(CopyEndLines(outcome, copy_),
@@ -256,7 +263,7 @@ class FailingAt : public PosixCopyFileSystem {
   std::string name_;
 };
 
-TEST_F(DataFolder, AFailedCopyIsRemovedAndNamesTheFile) {
+TEST_P(DataFolder, AFailedCopyIsRemovedAndNamesTheFile) {
   // The first file, the big one, the read-only one, the last one.
   for (const char* name : {"TELLURIX-PC.err", "ibdata1", "mysql/user.frm", "商城/订单.ibd"}) {
     FailingAt failing(name);
@@ -269,7 +276,7 @@ TEST_F(DataFolder, AFailedCopyIsRemovedAndNamesTheFile) {
   }
 }
 
-TEST_F(DataFolder, AFolderAlreadyThereIsNeitherUsedNorRemoved) {
+TEST_P(DataFolder, AFolderAlreadyThereIsNeitherUsedNorRemoved) {
   Put(fs::path(copy_) / "mine.txt", "someone's own file");
   const CopyOutcome outcome = Copy(posix_);
   EXPECT_EQ(outcome.end, End::Failed);
@@ -299,7 +306,7 @@ class Tampering : public PosixCopyFileSystem {
   Change change_;
 };
 
-TEST_F(DataFolder, ACopyThatDiffersFromTheFolderIsAFailure) {
+TEST_P(DataFolder, ACopyThatDiffersFromTheFolderIsAFailure) {
   using C = Tampering::Change;
   const std::string ibdata = (data_ / "ibdata1").string();
   const std::string size = std::to_string(fs::file_size(ibdata));
@@ -344,7 +351,7 @@ class Unremovable : public PosixCopyFileSystem {
   }
 };
 
-TEST_F(DataFolder, WhatCannotBeRemovedIsNamed) {
+TEST_P(DataFolder, WhatCannotBeRemovedIsNamed) {
   Unremovable unremovable;
   const CopyOutcome outcome = Copy(unremovable);
   EXPECT_EQ(outcome.end, End::Failed);
@@ -358,12 +365,118 @@ TEST_F(DataFolder, WhatCannotBeRemovedIsNamed) {
   fs::remove_all(copy_);
 }
 
-TEST_F(DataFolder, AFolderThatCannotBeListedIsNamed) {
+TEST_P(DataFolder, AFolderThatCannotBeListedIsNamed) {
   Tree tree;
   const auto failure = ListTree(posix_, (data_ / "nowhere").string(), tree);
   ASSERT_TRUE(failure);
   EXPECT_EQ(UnreadableLine(*failure),
             "无法读取数据文件夹中的“" + (data_ / "nowhere").string() + "”：No such file or directory...    ");
+}
+
+INSTANTIATE_TEST_SUITE_P(Workers, DataFolder, ::testing::Values(1u, 4u));
+
+// Counts the copies under way at once, small files and big ones apart. The
+// first small file waits (up to 5 s) until another copy runs beside it.
+class Counting : public PosixCopyFileSystem {
+ public:
+  Counting() : PosixCopyFileSystem(1024 * 1024) {}
+  Copied CopyFile(const std::string& from, const std::string& to, const FileProgress& progress,
+                  const std::atomic<bool>& cancel, Failure& failure) override {
+    const bool big = fs::file_size(from) >= kBigFile;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      const int now = ++(big ? bigs_ : smalls_);
+      int& most = big ? mostBigs_ : mostSmalls_;
+      most = std::max(most, now);
+      changed_.notify_all();
+      if (!big && !waited_) {
+        waited_ = true;
+        changed_.wait_for(lock, std::chrono::seconds(5), [&] { return bigs_ + smalls_ > 1; });
+      }
+    }
+    const Copied copied = PosixCopyFileSystem::CopyFile(from, to, progress, cancel, failure);
+    std::lock_guard<std::mutex> lock(mutex_);
+    --(big ? bigs_ : smalls_);
+    return copied;
+  }
+  int mostSmalls() const { return mostSmalls_; }
+  int mostBigs() const { return mostBigs_; }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int smalls_ = 0, bigs_ = 0, mostSmalls_ = 0, mostBigs_ = 0;
+  bool waited_ = false;
+};
+
+// A data folder of many tables, as a shop's database has, and three big files.
+class ManyTables : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    base_ = fs::temp_directory_path() / ("tellurix-copy-many-" + std::to_string(::getpid()) + "-" +
+                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(base_);
+    data_ = base_ / "data";
+    for (const char* name : {"ibdata1", "ib_logfile0", "ib_logfile1"}) {
+      Put(data_ / name, "");
+      fs::resize_file(data_ / name, kBigFile + 4096);
+    }
+    for (int i = 0; i < 300; ++i) {
+      const char* database = i % 3 == 0 ? "mysql" : i % 3 == 1 ? "商城" : "test";
+      Put(data_ / database / ("table" + std::to_string(i) + ".ibd"), Bytes(100 + i * 7, i));
+    }
+    copy_ = (base_ / "data-备份").string();
+    ASSERT_FALSE(ListTree(posix_, data_.string(), tree_));
+    before_ = Contents(data_);
+  }
+  void TearDown() override { fs::remove_all(base_); }
+
+  fs::path base_, data_;
+  std::string copy_;
+  PosixCopyFileSystem posix_;
+  Tree tree_;
+  std::map<std::string, std::pair<std::string, fs::perms>> before_;
+};
+
+TEST_F(ManyTables, SmallFilesGoSeveralAtOnceBigOnesOneAtATime) {
+  Counting counting;
+  std::vector<unsigned> said;
+  const std::atomic<bool> never{false};
+  const CopyOutcome outcome = CopyTree(counting, data_.string(), tree_, copy_, [&](unsigned p) { said.push_back(p); },
+                                       never, 4);
+  ASSERT_EQ(outcome.end, End::Copied) << outcome.failedPath << ": " << outcome.reason;
+  EXPECT_EQ(Contents(copy_), before_);
+  EXPECT_GE(counting.mostSmalls(), 2);
+  EXPECT_EQ(counting.mostBigs(), 1);
+  EXPECT_EQ(said.back(), 100u);
+  for (size_t i = 1; i < said.size(); ++i) EXPECT_LT(said[i - 1], said[i]);
+}
+
+TEST_F(ManyTables, OnSeveralThreadsACancelOrAFailureLeavesNothingBehind) {
+  const std::string failing = "商城/table151.ibd";
+  for (unsigned workers : {2u, 4u}) {
+    std::atomic<bool> cancel{false};
+    std::vector<unsigned> said;
+    unsigned cancelledAt = 0;
+    CopyOutcome outcome = CopyTree(posix_, data_.string(), tree_, copy_, [&](unsigned p) {
+      said.push_back(p);
+      if (p >= 90 && !cancel) cancel = true, cancelledAt = p;  // among the small files, after the big ones
+    }, cancel, workers);
+    EXPECT_EQ(outcome.end, End::Cancelled) << workers;
+    EXPECT_EQ(said.back(), cancelledAt) << workers;  // nothing said after the cancel
+    EXPECT_TRUE(outcome.leftBehind.empty()) << workers;
+    EXPECT_FALSE(fs::exists(copy_)) << workers;
+
+    FailingAt failingAt(failing);
+    const std::atomic<bool> never{false};
+    outcome = CopyTree(failingAt, data_.string(), tree_, copy_, {}, never, workers);
+    EXPECT_EQ(outcome.end, End::Failed) << workers;
+    EXPECT_EQ(outcome.failedPath, (data_ / failing).string()) << workers;
+    EXPECT_EQ(outcome.reason, "No space left on device") << workers;
+    EXPECT_TRUE(outcome.leftBehind.empty()) << workers;
+    EXPECT_FALSE(fs::exists(copy_)) << workers;
+    EXPECT_EQ(Contents(data_), before_);
+  }
 }
 
 }  // namespace
