@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -17,7 +18,10 @@
 #include <set>
 #include <sstream>
 
+#include "servers/data_copy.h"
+#include "servers/data_copy_posix.h"
 #include "servers/data_rescue.h"
+#include "servers/server_log.h"
 #include "tests/rescue/posix_rescue_system.h"
 
 namespace tellurix {
@@ -199,8 +203,25 @@ TEST_F(RealServer, RescuesADamagedFolderAndRebuildsItWithTheOldAccounts) {
   ASSERT_NO_FATAL_FAILURE(StopPlainServer());
 
   ASSERT_NO_FATAL_FAILURE(DamageMiddlePage(data_ / "shop" / "orders.ibd"));
+
+  // A start on the damaged folder succeeds, and its log offers the rescue: the
+  // page is read as the server loads what its clean shutdown noted in use.
+  ASSERT_NO_FATAL_FAILURE(StartPlainServer("damaged-start.txt"));
+  EXPECT_EQ(DamageAfterStartLine(ReadAll(root_ / "damaged-start.txt")),
+            "MySQL已经启动，但错误日志显示数据有损坏：shop.orders...    ")
+      << ReadAll(root_ / "damaged-start.txt");
+  ASSERT_NO_FATAL_FAILURE(StopPlainServer());
+
+  // The copy, as the panel makes it before anything else.
   const std::map<std::string, std::string> before = Snapshot(data_);
-  fs::copy(data_, root_ / "copy", fs::copy_options::recursive);
+  {
+    PosixCopyFileSystem files;
+    Tree tree;
+    ASSERT_EQ(ListTree(files, data_.string(), tree), std::nullopt);
+    const std::atomic<bool> cancel{false};
+    const CopyOutcome copied = CopyTree(files, data_.string(), tree, (root_ / "copy").string(), [](unsigned) {}, cancel);
+    ASSERT_EQ(copied.end, CopyOutcome::End::Copied) << copied.failedPath << ": " << copied.reason;
+  }
 
   // The rescue, as the panel runs it.
   const RescueSetup setup = Setup();
