@@ -39,16 +39,16 @@ void SettingsDialog::OnCommand(int id) {
 }
 
 void SettingsDialog::OnOk() {
+  if (const char* refused = saveGuard ? saveGuard(form_.section) : nullptr) {
+    Message(refused);
+    return;
+  }
   FieldTexts current;
   for (const SettingsField& field : form_.fields) {
     current.push_back(field.items.empty() ? Text(field.control) : Selection(field.control));
   }
   if (auto problem = CheckSettings(form_, current, IsFolder)) {
     Message(*problem);
-    return;
-  }
-  if (const char* refused = saveGuard ? saveGuard(form_.section) : nullptr) {
-    Message(refused);
     return;
   }
   const std::string home = ProgramDirectory();

@@ -151,6 +151,17 @@ TEST(RescuePanel, ADamagedFolderIsCopiedRescuedAndRebuiltAndMySQLStartsOnIt) {
   EXPECT_EQ(panel.Answer(IDCANCEL), text::kRescueQuitQuestion);
   EXPECT_TRUE(panel.running());
   EXPECT_TRUE(IsWindow(progress));
+  // So is saving MySQL's settings: my.ini stays as it is.
+  {
+    const Snapshot ini = Take(home / L"MySQL\\my.ini");
+    HWND settings = panel.Open(ids::mysqlset, text::kMySQLCaption);
+    ASSERT_NE(settings, nullptr);
+    Press(settings, ids::fmysql::Command1);
+    EXPECT_EQ(panel.Answer(), text::kRescueBusy);
+    Press(settings, ids::fmysql::Command2);
+    EXPECT_TRUE(WaitUntil([&] { return Closed(settings); }));
+    EXPECT_TRUE(Untouched(home / L"MySQL\\my.ini", ini));
+  }
 
   const std::string savedHead = "救出了3个数据库、4张表，保存在：" + home.home() + "\\MySQL\\救出-";
   const int saved = WaitForLineStarting(panel, savedHead, from, 90s);
