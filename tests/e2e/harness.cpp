@@ -347,20 +347,47 @@ std::vector<std::string> Panel::Lines() const {
   return lines;
 }
 
-int Panel::WaitForLine(const std::string& text, size_t from, std::chrono::milliseconds timeout) const {
+namespace {
+// The index of the first line of the panel from `from` on that `matches`; -1 when none comes.
+int WaitForMatch(const Panel& panel, const std::function<bool(const std::string&)>& matches, size_t from,
+                 std::chrono::milliseconds timeout) {
   int found = -1;
   WaitUntil(
       [&] {
-        const auto lines = Lines();
-        for (size_t i = from; i < lines.size() && found < 0; ++i) {
-          // The text, then the time right after it and nothing more.
-          const std::string time = lines[i].rfind(text, 0) == 0 ? lines[i].substr(text.size()) : "";
-          if (!time.empty() && time.find_first_not_of("0123456789:") == std::string::npos) found = static_cast<int>(i);
-        }
+        const auto lines = panel.Lines();
+        for (size_t i = from; i < lines.size() && found < 0; ++i) found = matches(lines[i]) ? static_cast<int>(i) : -1;
         return found >= 0;
       },
       timeout);
   return found;
+}
+}  // namespace
+
+int Panel::WaitForLine(const std::string& text, size_t from, std::chrono::milliseconds timeout) const {
+  return WaitForMatch(
+      *this,
+      [&](const std::string& line) {
+        // The text, then the time right after it and nothing more.
+        const std::string time = line.rfind(text, 0) == 0 ? line.substr(text.size()) : "";
+        return !time.empty() && time.find_first_not_of("0123456789:") == std::string::npos;
+      },
+      from, timeout);
+}
+
+int Panel::WaitForLineStarting(const std::string& head, size_t from, std::chrono::milliseconds timeout) const {
+  return WaitForMatch(*this, [&](const std::string& line) { return line.rfind(head, 0) == 0; }, from, timeout);
+}
+
+std::vector<std::string> Panel::TextsFrom(size_t from, bool quiet) const {
+  std::vector<std::string> texts;
+  const auto lines = Lines();
+  for (size_t i = from; i < lines.size(); ++i) {
+    const std::string text = lines[i].substr(0, lines[i].rfind("    ") + 4);
+    const bool monitor = text == text::kApacheStarted || text == text::kApacheStopped || text == text::kMySQLStarted ||
+                         text == text::kMySQLStopped;
+    if (!quiet || !monitor) texts.push_back(text);
+  }
+  return texts;
 }
 
 std::string Panel::Tooltip(int id) const {

@@ -120,6 +120,11 @@ class Panel : public Process {
   std::vector<std::string> Lines() const;
   // Index of the first line from `from` on that is `text` and the time; -1 when none comes.
   int WaitForLine(const std::string& text, size_t from = 0, std::chrono::milliseconds timeout = 15s) const;
+  // The same for the first line that begins with `head`, whatever follows it.
+  int WaitForLineStarting(const std::string& head, size_t from = 0, std::chrono::milliseconds timeout = 15s) const;
+  // The lines from `from` on without their times; `quiet` leaves out the status
+  // monitor's, which may see a failing server's program for the moment it runs.
+  std::vector<std::string> TextsFrom(size_t from, bool quiet = false) const;
   bool Enabled(int id) const { return IsWindowEnabled(GetDlgItem(window_, id)) != FALSE; }
   bool Visible() const { return IsWindowVisible(window_) != FALSE; }
   bool Responsive() const {  // answers within half a second

@@ -16,28 +16,6 @@ namespace {
 
 using tellurix::ProgressWindow;
 
-// The lines from `from` on without their times.
-std::vector<std::string> TextsFrom(const Panel& panel, size_t from) {
-  std::vector<std::string> texts;
-  const auto lines = panel.Lines();
-  for (size_t i = from; i < lines.size(); ++i) texts.push_back(lines[i].substr(0, lines[i].rfind("    ") + 4));
-  return texts;
-}
-
-// The index of the first line from `from` on that begins with `head`; -1 when none comes.
-int WaitForLineStarting(const Panel& panel, const std::string& head, size_t from,
-                        std::chrono::milliseconds timeout = 15s) {
-  int found = -1;
-  WaitUntil(
-      [&] {
-        const auto lines = panel.Lines();
-        for (size_t i = from; i < lines.size() && found < 0; ++i) found = lines[i].rfind(head, 0) == 0 ? int(i) : -1;
-        return found >= 0;
-      },
-      timeout);
-  return found;
-}
-
 // What a line says between `head` and its end ("...    ").
 std::string After(const std::string& line, const std::string& head) {
   const size_t end = line.rfind(text::kLineEnd);
@@ -111,8 +89,8 @@ int FailAndCopy(const ProgramDirectory& home, const Panel& panel) {
   EXPECT_GT(panel.WaitForLine(damaged, from), 0);
   EXPECT_EQ(panel.Answer(IDOK), text::kDataCopyQuestion);
   const int copied =
-      WaitForLineStarting(panel, "已把MySQL的数据文件夹复制到：" + home.home() + "\\MySQL\\data-备份-", from, 30s);
-  EXPECT_GT(copied, 0) << testing::PrintToString(TextsFrom(panel, from));
+      panel.WaitForLineStarting("已把MySQL的数据文件夹复制到：" + home.home() + "\\MySQL\\data-备份-", from, 30s);
+  EXPECT_GT(copied, 0) << testing::PrintToString(panel.TextsFrom(from));
   return copied;
 }
 
@@ -164,15 +142,15 @@ TEST(RescuePanel, ADamagedFolderIsCopiedRescuedAndRebuiltAndMySQLStartsOnIt) {
   }
 
   const std::string savedHead = "救出了3个数据库、4张表，保存在：" + home.home() + "\\MySQL\\救出-";
-  const int saved = WaitForLineStarting(panel, savedHead, from, 90s);
-  ASSERT_GT(saved, 0) << testing::PrintToString(TextsFrom(panel, from)) << testing::PrintToString(ServerRuns(home));
+  const int saved = panel.WaitForLineStarting(savedHead, from, 90s);
+  ASSERT_GT(saved, 0) << testing::PrintToString(panel.TextsFrom(from)) << testing::PrintToString(ServerRuns(home));
   const std::string folder = After(panel.Lines()[saved], "救出了3个数据库、4张表，保存在：");
-  EXPECT_EQ(TextsFrom(panel, saved), (std::vector<std::string>{"救出了3个数据库、4张表，保存在：" + folder + "...    ",
+  EXPECT_EQ(panel.TextsFrom(saved), (std::vector<std::string>{"救出了3个数据库、4张表，保存在：" + folder + "...    ",
                                                                "只救出了部分数据的表：shop.orders（5行）...    ",
                                                                "没有救出的表：blog.comments...    "}));
   EXPECT_TRUE(Closed(progress));
   // The recovery server ran for seconds, and it is not MySQL running.
-  for (const std::string& line : TextsFrom(panel, from)) EXPECT_NE(line, text::kMySQLStarted);
+  for (const std::string& line : panel.TextsFrom(from)) EXPECT_NE(line, text::kMySQLStarted);
   EXPECT_EQ(Running(L"mysqld-nt.exe"), 0);
 
   // What was saved, in files the rebuild and a user can load.
@@ -227,11 +205,11 @@ TEST(RescuePanel, ADamagedFolderIsCopiedRescuedAndRebuiltAndMySQLStartsOnIt) {
   at = panel.Lines().size();
   EXPECT_EQ(panel.Answer(IDOK, 20s), text::kRebuildQuestion);
   const std::string doneHead = "已用救出的数据重建了MySQL的数据文件夹。原来的数据文件夹改名为：" + data + "-损坏-";
-  const int done = WaitForLineStarting(panel, doneHead, at, 60s);
-  ASSERT_GT(done, 0) << testing::PrintToString(TextsFrom(panel, at));
+  const int done = panel.WaitForLineStarting(doneHead, at, 60s);
+  ASSERT_GT(done, 0) << testing::PrintToString(panel.TextsFrom(at));
   const std::string renamed = data + "-损坏-" + After(panel.Lines()[done], doneHead);
-  ASSERT_GT(panel.WaitForLine(text::kMySQLStarted, done, 30s), done) << testing::PrintToString(TextsFrom(panel, at));
-  EXPECT_EQ(TextsFrom(panel, done),
+  ASSERT_GT(panel.WaitForLine(text::kMySQLStarted, done, 30s), done) << testing::PrintToString(panel.TextsFrom(at));
+  EXPECT_EQ(panel.TextsFrom(done),
             (std::vector<std::string>{doneHead + After(panel.Lines()[done], doneHead) + "...    ", text::kMySQLStarting,
                                       text::kMySQLStarted}));
   EXPECT_EQ(ReadBytes(Widen(renamed) + L"\\shop\\orders.ibd"), "DAMAGED\nfirst\nsecond\n--\nfourth\nfifth\nsixth\n");
@@ -273,8 +251,8 @@ TEST(RescuePanel, TheRescueIsCancelledFromItsWindowAndEndedByAQuit) {
   EXPECT_TRUE(WaitUntil([&] { return Running(L"mysqld-nt.exe") == 1; }));
   Press(progress, IDCANCEL);
   const std::string cancelled = "救出已取消，已经导出的文件保存在：";
-  const int line = WaitForLineStarting(panel, cancelled, from, 20s);
-  ASSERT_GT(line, 0) << testing::PrintToString(TextsFrom(panel, from));
+  const int line = panel.WaitForLineStarting(cancelled, from, 20s);
+  ASSERT_GT(line, 0) << testing::PrintToString(panel.TextsFrom(from));
   const std::string folder = After(panel.Lines()[line], cancelled);
   EXPECT_EQ(folder.rfind(home.home() + "\\MySQL\\救出-", 0), 0u) << folder;
   EXPECT_TRUE(Closed(progress));

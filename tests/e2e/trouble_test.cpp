@@ -12,34 +12,9 @@
 namespace e2e {
 namespace {
 
-// The index of the first line from `from` on that begins with `head`; -1 when none comes.
-int WaitForLineStarting(const Panel& panel, const std::string& head, size_t from = 0) {
-  int found = -1;
-  WaitUntil([&] {
-    const auto lines = panel.Lines();
-    for (size_t i = from; i < lines.size() && found < 0; ++i) found = lines[i].rfind(head, 0) == 0 ? int(i) : -1;
-    return found >= 0;
-  });
-  return found;
-}
-
 // What Wine's `net` prints when the service's program ends before it runs.
 const std::string kNetTimedOut = "正在启动服务 Apache2。 服务请求超时。";
 const std::string kMySQLNetTimedOut = "正在启动服务 MySQL。 服务请求超时。";
-
-// The lines from `from` on without their times; `quiet` leaves out the status
-// monitor's, which may see a failing server's program for the moment it runs.
-std::vector<std::string> TextsFrom(const Panel& panel, size_t from, bool quiet = false) {
-  std::vector<std::string> texts;
-  const auto lines = panel.Lines();
-  for (size_t i = from; i < lines.size(); ++i) {
-    const std::string text = lines[i].substr(0, lines[i].rfind("    ") + 4);
-    const bool monitor = text == text::kApacheStarted || text == text::kApacheStopped || text == text::kMySQLStarted ||
-                         text == text::kMySQLStopped;
-    if (!quiet || !monitor) texts.push_back(text);
-  }
-  return texts;
-}
 
 TEST(Trouble, MissingServiceIsInstalledAndThenStarted) {
   ServiceRegistration mysql(L"MySQL");
@@ -62,7 +37,7 @@ TEST(Trouble, MissingServiceIsInstalledAndThenStarted) {
   ASSERT_GE(installed, 0);
   EXPECT_EQ(panel.WaitForLine(text::kMySQLStarting, installed), installed + 1);
   EXPECT_GT(panel.WaitForLine(text::kMySQLStarted, installed), installed);
-  EXPECT_EQ(WaitForLineStarting(panel, "MySQL启动失败"), -1);
+  EXPECT_EQ(panel.WaitForLineStarting("MySQL启动失败"), -1);
 }
 
 // A listener of another program on the port, as long as it exists.
@@ -124,7 +99,7 @@ TEST(Trouble, ApacheFixesAreOneQuestionAwayAndABrokenHttpdConfStopsTheRestart) {
   EXPECT_EQ(panel.Answer(IDCANCEL), "是否把服务Apache2改为本目录的Apache？");
   EXPECT_EQ(panel.Answer(IDCANCEL), "端口8097已被占用，是否把Apache改用端口8080？");
   EXPECT_TRUE(panel.NoMessage());
-  EXPECT_EQ(TextsFrom(panel, from, true),
+  EXPECT_EQ(panel.TextsFrom(from, true),
             (std::vector<std::string>{"服务Apache2已改为手动启动...    ",
                                       "服务Apache2运行的是其他位置的程序：" + Narrow(apache.program()) + "...    ",
                                       "端口8097已被其他程序占用...    "}));
@@ -138,7 +113,7 @@ TEST(Trouble, ApacheFixesAreOneQuestionAwayAndABrokenHttpdConfStopsTheRestart) {
   EXPECT_EQ(panel.Answer(IDOK), "是否把服务Apache2改为本目录的Apache？");
   EXPECT_EQ(panel.Answer(IDOK), "端口8097已被占用，是否把Apache改用端口8080？");
   ASSERT_GE(panel.WaitForLine(text::kApacheStarted, from), 0);
-  EXPECT_EQ(TextsFrom(panel, from, true),
+  EXPECT_EQ(panel.TextsFrom(from, true),
             (std::vector<std::string>{"服务Apache2运行的是其他位置的程序：" + Narrow(apache.program()) + "...    ",
                                       "已安装服务Apache2...    ", "端口8097已被其他程序占用...    ",
                                       "Apache已改用端口8080...    ",
@@ -158,7 +133,7 @@ TEST(Trouble, ApacheFixesAreOneQuestionAwayAndABrokenHttpdConfStopsTheRestart) {
   EXPECT_EQ(report.rfind(std::string(text::kConfigBrokenMessage) + "\r\n\r\nAH00526: Syntax error on line ", 0), 0u);
   EXPECT_NE(report.find("Invalid command 'Listn'"), std::string::npos);
   const int broken =
-      WaitForLineStarting(panel, std::string(text::kConfigBroken) + "AH00526: Syntax error on line ", before);
+      panel.WaitForLineStarting(std::string(text::kConfigBroken) + "AH00526: Syntax error on line ", before);
   ASSERT_EQ(broken, int(before));
   // Its two lines in one, the reason included, and the check run as the service runs.
   const size_t reportStart = report.find("AH00526"), firstEnd = report.find("\r\n", reportStart);
@@ -173,11 +148,11 @@ TEST(Trouble, ApacheFixesAreOneQuestionAwayAndABrokenHttpdConfStopsTheRestart) {
       break;
     }
   }
-  EXPECT_EQ(TextsFrom(panel, before)[0], std::string(text::kConfigBroken) + (cut.empty() ? joined : cut) + "...    ");
+  EXPECT_EQ(panel.TextsFrom(before)[0], std::string(text::kConfigBroken) + (cut.empty() ? joined : cut) + "...    ");
   // Then the cause in plain words, on the line Apache names.
   const std::string misspelt = Edited(good, {{"\nListen 8097", "\nListn 8080"}});
   const auto listn = std::count(misspelt.begin(), misspelt.begin() + misspelt.find("\nListn") + 1, '\n') + 1;
-  EXPECT_EQ(TextsFrom(panel, before)[1], "httpd.conf第" + std::to_string(listn) +
+  EXPECT_EQ(panel.TextsFrom(before)[1], "httpd.conf第" + std::to_string(listn) +
                                              "行：Apache不认识指令Listn（拼写错误，或者提供它的模块没有加载）...    ");
   EXPECT_EQ(home.Recorded().back(),
             ProgramDirectory::Started(SW_HIDE, "\"" + Narrow(home / L"Apache2\\bin\\httpd.exe") + "\" -n \"Apache2\" -t"));
@@ -191,7 +166,7 @@ TEST(Trouble, ApacheFixesAreOneQuestionAwayAndABrokenHttpdConfStopsTheRestart) {
   const int stopping = panel.WaitForLine(text::kApacheStopping, before + 2);
   ASSERT_EQ(stopping, int(before) + 2);
   ASSERT_GT(panel.WaitForLine(text::kApacheStarted, stopping, 20s), stopping);
-  EXPECT_EQ(TextsFrom(panel, stopping), (std::vector<std::string>{text::kApacheStopping, text::kApacheStopped,
+  EXPECT_EQ(panel.TextsFrom(stopping), (std::vector<std::string>{text::kApacheStopping, text::kApacheStopped,
                                                                   text::kApacheStarting, text::kApacheStarted}));
 }
 
@@ -214,14 +189,14 @@ TEST(Trouble, ApacheSaysWhyInItsOwnWords) {
   size_t from = panel.Lines().size();
   panel.Choose(ids::restaraCom);
   ASSERT_GE(panel.WaitForLine(text::kApacheStarted, from, 20s), 0);
-  EXPECT_EQ(TextsFrom(panel, from),
+  EXPECT_EQ(panel.TextsFrom(from),
             (std::vector<std::string>{text::kApacheStopping, text::kApacheStarting, text::kApacheStarted}));
   // Stopped by the user soon after: no failure.
   from = panel.Lines().size();
   panel.Choose(ids::stopa);
   ASSERT_GE(panel.WaitForLine(text::kApacheStopped, from, 20s), 0);
   Sleep(1500);
-  EXPECT_EQ(TextsFrom(panel, from), (std::vector<std::string>{text::kApacheStopping, text::kApacheStopped}));
+  EXPECT_EQ(panel.TextsFrom(from), (std::vector<std::string>{text::kApacheStopping, text::kApacheStopped}));
 
   // Windows is told Apache runs, and its child dies at once: the start failed after
   // all, and the new part of error.log (in the ANSI code page) says why.
@@ -239,7 +214,7 @@ TEST(Trouble, ApacheSaysWhyInItsOwnWords) {
   const int logLine = panel.WaitForLine("Apache错误日志：" + accept + "...    ", stoppedAgain);
   ASSERT_EQ(logLine, stoppedAgain + 1);
   EXPECT_TRUE(panel.NoMessage());
-  EXPECT_EQ(TextsFrom(panel, from, true), (std::vector<std::string>{text::kApacheStarting, "Apache启动后又停止了...    ",
+  EXPECT_EQ(panel.TextsFrom(from, true), (std::vector<std::string>{text::kApacheStarting, "Apache启动后又停止了...    ",
                                                                     "Apache错误日志：" + accept + "...    "}));
   DeleteFileW((home / L"Apache2\\bin\\fail-after-start").c_str());
 
@@ -253,7 +228,7 @@ TEST(Trouble, ApacheSaysWhyInItsOwnWords) {
   panel.Choose(ids::starta);
   ASSERT_GT(panel.WaitForLine("Apache启动失败：" + kNetTimedOut + "...    ", failing), 0);
   Sleep(2000);
-  for (const std::string& line : TextsFrom(panel, failing)) EXPECT_NE(line.rfind("Apache报告：", 0), 0u) << line;
+  for (const std::string& line : panel.TextsFrom(failing)) EXPECT_NE(line.rfind("Apache报告：", 0), 0u) << line;
   DeleteFileW((home / L"Apache2\\bin\\fail-start").c_str());
 
   // The log line is wider than the list: shown, it scrolls sideways (lines that came
@@ -280,7 +255,7 @@ TEST(Trouble, ApacheSaysWhyInItsOwnWords) {
   ASSERT_GE(panel.WaitForLine(never, from), 0);
   EXPECT_TRUE(panel.NoMessage());
   EXPECT_EQ(panel.WaitForLine(text::kApacheStarting, from, 2s), -1);
-  EXPECT_EQ(TextsFrom(panel, from, true), std::vector<std::string>{never});
+  EXPECT_EQ(panel.TextsFrom(from, true), std::vector<std::string>{never});
 }
 
 TEST(Trouble, MySQLMovesOffThePortItCouldNotBind) {
@@ -309,7 +284,7 @@ TEST(Trouble, MySQLMovesOffThePortItCouldNotBind) {
     EXPECT_EQ(panel.Answer(IDCANCEL), "端口3399已被占用，是否把MySQL改用端口3307？");
     EXPECT_TRUE(panel.NoMessage());
     EXPECT_EQ(panel.WaitForLine(text::kMySQLStarting, from, 2s), -1);
-    EXPECT_EQ(TextsFrom(panel, from), (std::vector<std::string>{"端口3399已被其他程序占用...    "}));
+    EXPECT_EQ(panel.TextsFrom(from), (std::vector<std::string>{"端口3399已被其他程序占用...    "}));
     EXPECT_TRUE(Untouched(home / L"Tellurix.ini", profile));
     EXPECT_TRUE(Untouched(home / L"MySQL\\my.ini", ini));
   }
@@ -321,7 +296,7 @@ TEST(Trouble, MySQLMovesOffThePortItCouldNotBind) {
   DeleteFileW((home / L"MySQL\\bin\\fail-start").c_str());
   EXPECT_EQ(panel.Answer(IDOK), "端口3399已被占用，是否把MySQL改用端口3307？");
   ASSERT_GE(panel.WaitForLine(text::kMySQLStarted, from), 0);
-  EXPECT_EQ(TextsFrom(panel, from, true),
+  EXPECT_EQ(panel.TextsFrom(from, true),
             (std::vector<std::string>{text::kMySQLStarting, "MySQL启动失败：" + kMySQLNetTimedOut + "...    ",
                                       "MySQL错误日志：Can't start server: Bind on TCP/IP port: No error...    ",
                                       "端口3399已被其他程序占用...    ", "MySQL已改用端口3307...    ",
@@ -345,7 +320,7 @@ TEST(Trouble, MySQLMovesOffThePortItCouldNotBind) {
   const std::string sizeLine = "my.ini中的innodb_log_file_size与现有日志文件的大小不符，请改回原来的值...    ";
   ASSERT_GT(panel.WaitForLine(sizeLine, from), 0);
   EXPECT_TRUE(panel.NoMessage());
-  EXPECT_EQ(TextsFrom(panel, from, true),
+  EXPECT_EQ(panel.TextsFrom(from, true),
             (std::vector<std::string>{text::kMySQLStarting, "MySQL启动失败：" + kMySQLNetTimedOut + "...    ",
                                       "MySQL错误日志：Default storage engine (InnoDB) is not available...    ",
                                       sizeLine}));
@@ -367,9 +342,9 @@ TEST(Trouble, MySQLMovesOffThePortItCouldNotBind) {
     panel.Choose(ids::startm);
     const std::string otherLine = "另一个MySQL（mysqld.exe，PID " + std::to_string(other.processId()) +
                                   "）正在使用MySQL的数据文件，请先停止它...    ";
-    ASSERT_GT(panel.WaitForLine(otherLine, from), 0) << testing::PrintToString(TextsFrom(panel, from, true));
+    ASSERT_GT(panel.WaitForLine(otherLine, from), 0) << testing::PrintToString(panel.TextsFrom(from, true));
     EXPECT_TRUE(panel.NoMessage());
-    EXPECT_EQ(TextsFrom(panel, from, true),
+    EXPECT_EQ(panel.TextsFrom(from, true),
               (std::vector<std::string>{text::kMySQLStarting, "MySQL启动失败：" + kMySQLNetTimedOut + "...    ",
                                         "MySQL错误日志：Plugin 'InnoDB' init function returned error....    ",
                                         otherLine}));
@@ -382,7 +357,7 @@ TEST(Trouble, MySQLMovesOffThePortItCouldNotBind) {
   panel.Choose(ids::startm);
   const std::string noData = "MySQL的数据文件夹不存在：" + home.home() + "\\MySQL\\nodata...    ";
   ASSERT_GT(panel.WaitForLine(noData, from), 0);
-  EXPECT_EQ(TextsFrom(panel, from, true),
+  EXPECT_EQ(panel.TextsFrom(from, true),
             (std::vector<std::string>{text::kMySQLStarting, "MySQL启动失败：" + kMySQLNetTimedOut + "...    ", noData}));
 }
 
@@ -416,7 +391,7 @@ TEST(Trouble, ApacheNamesTheDirectiveItDoesNotKnow) {
                         ":\r\n" + invalid);
   const std::string unknown = "vhosts.conf第4行：Apache不认识指令SeverAlias（拼写错误，或者提供它的模块没有加载）...    ";
   ASSERT_GT(panel.WaitForLine(unknown, from), int(from));
-  const std::vector<std::string> texts = TextsFrom(panel, from);
+  const std::vector<std::string> texts = panel.TextsFrom(from);
   ASSERT_EQ(texts.size(), 2u);
   EXPECT_EQ(texts[0].rfind(std::string(text::kConfigBroken) + "AH00526: Syntax error on line 4 of ", 0), 0u) << texts[0];
   EXPECT_EQ(texts[1], unknown);
@@ -428,7 +403,9 @@ TEST(Trouble, ApacheNamesTheDirectiveItDoesNotKnow) {
 
 // A start that fails on damaged data offers the copy first: the whole folder,
 // a Chinese name, a read-only file and the error log, beside it; then the next
-// step's question, declined here.
+// step's question, declined here. Then a server that starts with a damaged page
+// and says so in its log: once it has run for a while, the panel names the table
+// and offers the copy, which stops MySQL first, as every stop is said.
 TEST(Trouble, ADamagedDataFolderIsCopiedBeforeAnythingElse) {
   ProgramDirectory home(L"救援 rescue");
   ServiceRegistration mysql(L"MySQL");
@@ -438,8 +415,9 @@ TEST(Trouble, ADamagedDataFolderIsCopiedBeforeAnythingElse) {
   home.Put(L"MySQL\\data\\ibdata1", std::string(3 << 20, 'i'));
   home.Put(L"MySQL\\data\\ib_logfile0", "redo");
   home.Put(L"MySQL\\data\\商店\\订单.frm", "frm");
+  const std::wstring accounts = home / L"MySQL\\data\\mysql\\user.MYD";
   home.Put(L"MySQL\\data\\mysql\\user.MYD", "accounts");
-  ASSERT_TRUE(SetFileAttributesW((home / L"MySQL\\data\\mysql\\user.MYD").c_str(), FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(SetFileAttributesW(accounts.c_str(), FILE_ATTRIBUTE_READONLY));
   home.Put(L"MySQL\\bin\\fail-start",
            "InnoDB: Database page corruption on disk or a failed\r\n"
            "InnoDB: file read of page 7.\r\n"
@@ -448,13 +426,13 @@ TEST(Trouble, ADamagedDataFolderIsCopiedBeforeAnythingElse) {
   Panel panel(home.exe());
   ASSERT_TRUE(panel.started());
 
-  const size_t from = panel.Lines().size();
+  size_t from = panel.Lines().size();
   panel.Choose(ids::startm);
   const std::string damaged = "MySQL的数据文件可能已损坏，修复之前请先备份“" + home.home() + "\\MySQL\\data”...    ";
   ASSERT_GT(panel.WaitForLine(damaged, from), 0);
   EXPECT_EQ(panel.Answer(IDOK), text::kDataCopyQuestion);
-  EXPECT_EQ(panel.Answer(IDCANCEL, 20s), "是否尝试以恢复模式启动MySQL，把每个数据库导出为SQL文件？");
-  const std::vector<std::string> lines = TextsFrom(panel, from);
+  EXPECT_EQ(panel.Answer(IDCANCEL, 20s), text::kRescueQuestion);
+  const std::vector<std::string> lines = panel.TextsFrom(from);
   const std::string done = "已把MySQL的数据文件夹复制到：";
   ASSERT_EQ(lines.back().rfind(done, 0), 0u) << lines.back();
   const std::string copy = lines.back().substr(done.size(), lines.back().find("（") - done.size());
@@ -468,44 +446,31 @@ TEST(Trouble, ADamagedDataFolderIsCopiedBeforeAnythingElse) {
   EXPECT_TRUE(panel.NoMessage());
   // The copy is the user's to keep or delete; the test's folder goes with the home.
   SetFileAttributesW((to + L"\\mysql\\user.MYD").c_str(), FILE_ATTRIBUTE_NORMAL);
-  SetFileAttributesW((home / L"MySQL\\data\\mysql\\user.MYD").c_str(), FILE_ATTRIBUTE_NORMAL);
-}
+  SetFileAttributesW(accounts.c_str(), FILE_ATTRIBUTE_NORMAL);
 
-// A server that starts with a damaged page and says so in its log: once it has
-// run for a while, the panel names the table and offers the copy, which stops
-// MySQL first, as every stop is said.
-TEST(Trouble, DamageInTheLogOfAStartThatSucceededOffersTheCopy) {
-  ProgramDirectory home(L"损坏 damaged");
-  ServiceRegistration mysql(L"MySQL");
-  home.Put(L"Tellurix.ini", "[MySQL]\r\nport=3397\r\n");
-  home.Put(L"MySQL\\my.ini", "[mysqld]\r\nport=3397\r\n");
-  home.StandIn(L"MySQL\\bin\\mysqld-nt.exe");
+  DeleteFileW((home / L"MySQL\\bin\\fail-start").c_str());
   home.Put(L"MySQL\\data\\shop\\orders.ibd", "pages");
   home.Put(L"MySQL\\bin\\say-at-start",
            "2026-12-07 20:11:26 0 [ERROR] InnoDB: Failed to read page 13 from file './shop/orders.ibd': Page read "
            "from tablespace is corrupted.\r\n"
            "2026-12-07 20:11:26 0 [Note] mysqld-nt.exe: ready for connections.\r\n");
-  ASSERT_TRUE(mysql.PointAt(home / L"MySQL\\bin\\mysqld-nt.exe"));
-  Panel panel(home.exe());
-  ASSERT_TRUE(panel.started());
-
-  const size_t from = panel.Lines().size();
+  from = panel.Lines().size();
   panel.Choose(ids::startm);
   ASSERT_GT(panel.WaitForLine(text::kMySQLStarted, from), 0);
   EXPECT_EQ(panel.Answer(IDOK, 25s), text::kDataCopyQuestion);
-  EXPECT_EQ(panel.Answer(IDCANCEL, 20s), "是否尝试以恢复模式启动MySQL，把每个数据库导出为SQL文件？");
-  const std::vector<std::string> texts = TextsFrom(panel, from);
+  EXPECT_EQ(panel.Answer(IDCANCEL, 20s), text::kRescueQuestion);
+  const std::vector<std::string> texts = panel.TextsFrom(from);
   ASSERT_GE(texts.size(), 5u) << testing::PrintToString(texts);
   EXPECT_EQ(std::vector<std::string>(texts.begin(), texts.begin() + 4),
             (std::vector<std::string>{text::kMySQLStarting, text::kMySQLStarted,
                                       "MySQL已经启动，但错误日志显示数据有损坏：shop.orders...    ",
                                       text::kMySQLStopping}));
   // The copy begins once the stop has ended (the monitor may say so just after).
-  const auto copied = std::find_if(texts.begin() + 4, texts.end(), [](const std::string& line) {
-    return line.rfind("已把MySQL的数据文件夹复制到：", 0) == 0;
+  const auto copied = std::find_if(texts.begin() + 4, texts.end(), [&done](const std::string& line) {
+    return line.rfind(done, 0) == 0;
   });
   ASSERT_NE(copied, texts.end()) << testing::PrintToString(texts);
-  EXPECT_NE(copied->find("（2个文件，"), std::string::npos) << *copied;  // orders.ibd and the error log
+  EXPECT_NE(copied->find("（6个文件，"), std::string::npos) << *copied;  // orders.ibd and the error log besides
   EXPECT_EQ(std::count(texts.begin(), texts.end(), std::string(text::kMySQLStarted)), 1);
 }
 

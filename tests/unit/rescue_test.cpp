@@ -519,43 +519,32 @@ TEST(Rescue, TriesLevelsOneTwoThreeUntilOneServesAndNeverMore) {
   }
 }
 
-TEST(Rescue, HealthyDatabasesAreDumpedWholeMysqlFirst) {
-  FakeSystem system;
-  system.databases = {Healthy("blog", {"posts"}), Healthy("mysql", {"db", "user"}), Healthy("shop", {"a", "b"})};
-  const RescueReport report = RunRescue(system, FakeProgramsSetup());
-  EXPECT_EQ(report.lines, (std::vector<std::string>{"救出了3个数据库、5张表，保存在：" + kFolder}));
-  EXPECT_EQ(report.wholeDatabases, (std::vector<std::string>{"mysql", "blog", "shop"}));
-  ASSERT_EQ(report.files.size(), 3u);
-  EXPECT_EQ(report.files[0].name, "mysql.sql");
-  EXPECT_EQ(report.files[0].rows, 6u);
-  for (const CommandLine& command : system.commands) {
-    EXPECT_FALSE(Has(command, "sys") || Has(command, "information_schema") || Has(command, "performance_schema"));
-  }
-  const std::string notes = system.File("说明.txt");
-  EXPECT_EQ(notes.rfind("\xEF\xBB\xBFMySQL数据救出说明\r\n", 0), 0u);
-  EXPECT_NE(notes.find("MySQL在恢复模式1（innodb_force_recovery=1）下导出了这些数据。\r\n"), std::string::npos);
-  EXPECT_NE(notes.find("mysql.sql：2张表，6行\r\n"), std::string::npos);
-  EXPECT_EQ(system.events.back(), "wait 60 s");
-  EXPECT_EQ(system.events[system.events.size() - 2], "mysqladmin shutdown");
-  EXPECT_TRUE(RebuildOffered(report));
-  EXPECT_EQ(NextRescueStep(RescueStep::Rescue, true, &report), RescueStep::Rebuild);
-}
-
-TEST(Rescue, ADamagedTableKeepsTheRowsBeforeAndAfterTheDamage) {
+// Healthy databases dumped whole, the accounts first; a damaged table keeps the
+// rows before and after the damage.
+TEST(Rescue, HealthyDatabasesWholeMysqlFirstADamagedTableBeforeAndAfterTheDamage) {
   FakeSystem system;
   FakeDatabase shop = Healthy("shop", {"customers", "orders", "visits"});
   shop.tables[1] = {"orders", 2000, FakeTable::Fault::Damaged, 1003, 899};
-  system.databases = {Healthy("mysql", {"user"}), shop};
+  system.databases = {Healthy("blog", {"posts"}), Healthy("mysql", {"db", "user"}), shop};
   const RescueReport report = RunRescue(system, FakeProgramsSetup());
 
-  EXPECT_EQ(report.lines, (std::vector<std::string>{"救出了2个数据库、4张表，保存在：" + kFolder,
+  EXPECT_EQ(report.lines, (std::vector<std::string>{"救出了3个数据库、6张表，保存在：" + kFolder,
                                                     "只救出了部分数据的表：shop.orders（1902行）"}));
+  EXPECT_EQ(report.wholeDatabases, (std::vector<std::string>{"mysql", "blog"}));
   std::vector<std::string> names;
   for (const RescuedFile& file : report.files) names.push_back(file.name);
-  EXPECT_EQ(names, (std::vector<std::string>{"mysql.sql", "shop.sql", "shop.customers.sql", "shop.orders.前段.sql",
-                                             "shop.orders.后段.sql", "shop.visits.sql"}));
-  EXPECT_EQ(report.files[3].rows, 1003u);
-  EXPECT_EQ(report.files[4].rows, 899u);
+  EXPECT_EQ(names, (std::vector<std::string>{"mysql.sql", "blog.sql", "shop.sql", "shop.customers.sql",
+                                             "shop.orders.前段.sql", "shop.orders.后段.sql", "shop.visits.sql"}));
+  EXPECT_EQ(report.files[0].rows, 6u);
+  EXPECT_EQ(report.files[4].rows, 1003u);
+  EXPECT_EQ(report.files[5].rows, 899u);
+  for (const CommandLine& command : system.commands) {
+    EXPECT_FALSE(Has(command, "sys") || Has(command, "information_schema") || Has(command, "performance_schema"));
+  }
+  EXPECT_EQ(std::vector<std::string>(system.events.end() - 2, system.events.end()),
+            (std::vector<std::string>{"mysqladmin shutdown", "wait 60 s"}));
+  EXPECT_TRUE(RebuildOffered(report));
+  EXPECT_EQ(NextRescueStep(RescueStep::Rescue, true, &report), RescueStep::Rebuild);
   EXPECT_EQ(system.File("shop.sql"),
             "/*!40101 SET NAMES utf8 */;\nCREATE DATABASE /*!32312 IF NOT EXISTS*/ `shop` /*!40100 DEFAULT CHARACTER "
             "SET gbk COLLATE gbk_chinese_ci */;\n");
@@ -563,6 +552,9 @@ TEST(Rescue, ADamagedTableKeepsTheRowsBeforeAndAfterTheDamage) {
   EXPECT_NE(std::find(system.events.begin(), system.events.end(), "remove shop.sql"), system.events.end())
       << "the whole dump that failed is not kept beside the tables' files";
   const std::string notes = system.File("说明.txt");
+  EXPECT_EQ(notes.rfind("\xEF\xBB\xBFMySQL数据救出说明\r\n", 0), 0u);
+  EXPECT_NE(notes.find("MySQL在恢复模式1（innodb_force_recovery=1）下导出了这些数据。\r\n"), std::string::npos);
+  EXPECT_NE(notes.find("mysql.sql：2张表，6行\r\n"), std::string::npos);
   EXPECT_NE(notes.find("shop.orders.后段.sql：表shop.orders损坏处之后的数据（从主键的另一端读出），899行"),
             std::string::npos);
   EXPECT_NE(notes.find("shop.orders：mariadb-dump: Error 1034: Index for table 'orders' is corrupt"),

@@ -159,16 +159,10 @@ TEST(ServerLog, KnownCausesInPlainWords) {
        "101207 10:00:01 [ERROR] Do you already have another mysqld server running on port: 3307 ?",
        true, 3307, ""},
       {Service::MySQL, "[ERROR] Can't start server: Bind on TCP/IP port: Address already in use", true, 3306, ""},
-      {Service::MySQL,
-       "InnoDB: Unable to lock .\\ibdata1, error: 32\nInnoDB: Operating system error number 32 in a file operation.\n"
-       "[ERROR] Plugin 'InnoDB' init function returned error.",
-       false, 3306, "MySQL的数据文件正被其他程序使用（另一个MySQL或杀毒软件？）...    "},
       {Service::MySQL, "101207 10:00:00 [ERROR] C:\\T\\MySQL\\bin\\mysqld-nt.exe: unknown variable 'key_bufer=16M'",
        false, 3306, "my.ini中有MySQL不认识的设置：key_bufer...    "},
       {Service::MySQL, "[ERROR] mysqld-nt: unknown option '--skip-bdbx'", false, 3306,
        "my.ini中有MySQL不认识的设置：skip-bdbx...    "},
-      {Service::MySQL, "InnoDB: Database page corruption on disk or a failed\nInnoDB: file read of page 7.", false,
-       3306, kDamaged},
       {Service::MySQL, "InnoDB: Error: tried to read 16384 bytes at offset 0 0.\nMalformed log record", false, 3306,
        kDamaged},
       {Service::MySQL, "[ERROR] Aria recovery failed. Please run aria_chk -r on all Aria tables", false, 3306,
@@ -206,8 +200,6 @@ TEST(ServerLog, KnownCausesInPlainWords) {
       {Service::MySQL, "InnoDB: Error: log file .\\ib_logfile0 is of different size 0 10485760 bytes\n"
        "InnoDB: than specified in the .cnf file 0 5242880 bytes!", false, 3306,
        "my.ini中的innodb_log_file_size与现有日志文件的大小不符，请改回原来的值...    "},
-      {Service::MySQL, "061231 12:00:00 [ERROR] Fatal error: Can't open and lock privilege tables: Table 'mysql.host' "
-       "doesn't exist", false, 3306, "MySQL的数据文件夹中缺少系统数据库mysql：“C:\\T\\MySQL\\data\\mysql”...    "},
       // The most specific wins: an engine that is "not available" follows any InnoDB failure.
       {Service::MySQL, "[ERROR] Unknown/unsupported storage engine: INNODB\nInnoDB: Unable to lock ./ibdata1, error: 11",
        false, 3306, "MySQL的数据文件正被其他程序使用（另一个MySQL或杀毒软件？）...    "},
