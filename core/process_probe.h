@@ -20,12 +20,14 @@ bool ImageNameIs(const wchar_t* field, std::size_t fieldLength, std::string_view
 // the list cannot be read.
 int IsProcessRunning(std::string_view imageName, const std::vector<unsigned long>& except = {});
 
-// The running processes: id and image name (UTF-8).
+// The running processes: id and image name (UTF-8), and with `fullPaths` the
+// full path of each one's program (empty where the system does not tell it).
 struct NamedProcess {
   unsigned long processId = 0;
   std::string imageName;
+  std::string fullPath;
 };
-std::vector<NamedProcess> NamedProcesses();
+std::vector<NamedProcess> NamedProcesses(bool fullPaths = false);
 
 // The image name of the process with this id (UTF-8); none when it is not running.
 std::optional<std::string> ImageNameOf(unsigned long processId);

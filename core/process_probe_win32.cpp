@@ -52,10 +52,22 @@ std::optional<std::string> ImageNameOf(unsigned long processId) {
   return name;
 }
 
-std::vector<NamedProcess> NamedProcesses() {
+std::vector<NamedProcess> NamedProcesses(bool fullPaths) {
   std::vector<NamedProcess> processes;
   EachProcess([&](const PROCESSENTRY32W& entry) {
-    processes.push_back({entry.th32ProcessID, NameOf(entry)});
+    processes.push_back({entry.th32ProcessID, NameOf(entry), {}});
+    if (!fullPaths) return false;
+    HANDLE opened = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
+    if (!opened) return false;
+    std::wstring image(32768, L'\0');
+    DWORD length = static_cast<DWORD>(image.size());
+    if (QueryFullProcessImageNameW(opened, 0, image.data(), &length) && length > 0) {
+      const int size = WideCharToMultiByte(CP_UTF8, 0, image.data(), static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+      processes.back().fullPath.resize(static_cast<size_t>(size));
+      WideCharToMultiByte(CP_UTF8, 0, image.data(), static_cast<int>(length), processes.back().fullPath.data(), size,
+                          nullptr, nullptr);
+    }
+    CloseHandle(opened);
     return false;
   });
   return processes;

@@ -1,8 +1,7 @@
 #include "servers/data_copy_win32.h"
 
-#include <tlhelp32.h>
-
 #include "core/file_io.h"
+#include "core/process_probe.h"
 #include "servers/server_log.h"
 #include "servers/service_system.h"
 #include "ui/win32_handles.h"
@@ -133,25 +132,7 @@ std::optional<Failure> Win32CopyFileSystem::RemoveFolder(const std::string& path
 
 std::vector<RunningProcess> RunningProcesses() {
   std::vector<RunningProcess> processes;
-  UniqueKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (snapshot.get() == INVALID_HANDLE_VALUE) {
-    snapshot.release();
-    return processes;
-  }
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
-    RunningProcess process{entry.th32ProcessID, {}};
-    UniqueKernelHandle opened(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
-    if (opened) {
-      std::wstring image(32768, L'\0');
-      DWORD length = static_cast<DWORD>(image.size());
-      if (QueryFullProcessImageNameW(opened.get(), 0, image.data(), &length)) {
-        process.image = Narrow(std::wstring_view(image.c_str(), length));
-      }
-    }
-    processes.push_back(std::move(process));
-  }
+  for (NamedProcess& process : NamedProcesses(true)) processes.push_back({process.processId, std::move(process.fullPath)});
   return processes;
 }
 
