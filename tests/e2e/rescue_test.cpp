@@ -1,10 +1,9 @@
 // The data rescue's Windows system (servers/data_rescue_win32.cpp) under Wine,
 // with the stand-in in place of the MySQL programs: a program's standard
 // handles as files, its argument vector joined so that it reads it back, the
-// time limit and the cancel, the server awaited at its named pipe.
+// time limit and the cancel (the server at its named pipe is the panel flow's).
 #include "harness.h"
 #include "servers/data_rescue.h"
-#include "ui/win32_handles.h"
 
 #include <atomic>
 #include <thread>
@@ -75,29 +74,6 @@ TEST_F(RescueWin32, TheTimeLimitAndTheCancelEndAProgram) {
   canceller.join();
   EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(10));
   EXPECT_TRUE(system_->Cancelled());
-}
-
-TEST_F(RescueWin32, TheServerIsAwaitedAtItsPipeAndEnded) {
-  home_.StandIn(L"MySQL\\bin\\mysqld-nt.exe");
-  const std::string name = NewRescuePipeName();
-  ASSERT_EQ(name.rfind("tellurix-rescue-", 0), 0u);
-  EXPECT_NE(name, NewRescuePipeName());
-  const std::string log = Narrow(home_ / L"mysqld-恢复模式1.txt");
-  ASSERT_TRUE(system_->StartServer({Narrow(home_ / L"MySQL\\bin\\mysqld-nt.exe"), "--plain", "30"}, log));
-  EXPECT_TRUE(system_->ServerRunning());
-  EXPECT_EQ(system_->WaitUntilAccepting(name, std::chrono::seconds(1)), RescueSystem::Wait::TimedOut);
-
-  // The pipe as mysqld makes it (one instance waiting for a client).
-  UniqueKernelHandle pipe(CreateNamedPipeW(Widen("\\\\.\\pipe\\" + name).c_str(), PIPE_ACCESS_DUPLEX,
-                                           PIPE_TYPE_BYTE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES, 4096, 4096, 0,
-                                           nullptr));
-  ASSERT_NE(pipe.get(), INVALID_HANDLE_VALUE);
-  EXPECT_EQ(system_->WaitUntilAccepting(name, std::chrono::seconds(5)), RescueSystem::Wait::Accepting);
-  EXPECT_FALSE(system_->WaitForServerEnd(std::chrono::seconds(1)));
-  system_->EndServer();
-  EXPECT_FALSE(system_->ServerRunning());
-  EXPECT_TRUE(system_->WaitForServerEnd(std::chrono::seconds(1)));
-  EXPECT_TRUE(system_->Exists(log));
 }
 
 }  // namespace

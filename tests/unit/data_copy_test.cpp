@@ -8,11 +8,9 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <mutex>
 #include <random>
 #include <set>
 
@@ -368,83 +366,6 @@ TEST_P(DataFolder, AFolderThatCannotBeListedIsNamed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Workers, DataFolder, ::testing::Values(1u, 4u));
-
-// Counts the copies under way at once, small files and big ones apart. The
-// first small file waits (up to 5 s) until another copy runs beside it.
-class Counting : public PosixCopyFileSystem {
- public:
-  Counting() : PosixCopyFileSystem(1024 * 1024) {}
-  Copied CopyFile(const std::string& from, const std::string& to, const FileProgress& progress,
-                  const std::atomic<bool>& cancel, Failure& failure) override {
-    const bool big = fs::file_size(from) >= kBigFile;
-    {
-      std::unique_lock<std::mutex> lock(mutex_);
-      const int now = ++(big ? bigs_ : smalls_);
-      int& most = big ? mostBigs_ : mostSmalls_;
-      most = std::max(most, now);
-      changed_.notify_all();
-      if (!big && !waited_) {
-        waited_ = true;
-        changed_.wait_for(lock, std::chrono::seconds(5), [&] { return bigs_ + smalls_ > 1; });
-      }
-    }
-    const Copied copied = PosixCopyFileSystem::CopyFile(from, to, progress, cancel, failure);
-    std::lock_guard<std::mutex> lock(mutex_);
-    --(big ? bigs_ : smalls_);
-    return copied;
-  }
-  int mostSmalls() const { return mostSmalls_; }
-  int mostBigs() const { return mostBigs_; }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  int smalls_ = 0, bigs_ = 0, mostSmalls_ = 0, mostBigs_ = 0;
-  bool waited_ = false;
-};
-
-// A data folder of many tables, as a shop's database has, and three big files.
-class ManyTables : public ::testing::Test {
- protected:
-  void SetUp() override {
-    base_ = fs::temp_directory_path() / ("tellurix-copy-many-" + std::to_string(::getpid()) + "-" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(base_);
-    data_ = base_ / "data";
-    for (const char* name : {"ibdata1", "ib_logfile0", "ib_logfile1"}) {
-      Put(data_ / name, "");
-      fs::resize_file(data_ / name, kBigFile + 4096);
-    }
-    for (int i = 0; i < 300; ++i) {
-      const char* database = i % 3 == 0 ? "mysql" : i % 3 == 1 ? "商城" : "test";
-      Put(data_ / database / ("table" + std::to_string(i) + ".ibd"), Bytes(100 + i * 7, i));
-    }
-    copy_ = (base_ / "data-备份").string();
-    ASSERT_FALSE(ListTree(posix_, data_.string(), tree_));
-    before_ = Contents(data_);
-  }
-  void TearDown() override { fs::remove_all(base_); }
-
-  fs::path base_, data_;
-  std::string copy_;
-  PosixCopyFileSystem posix_;
-  Tree tree_;
-  std::map<std::string, std::pair<std::string, fs::perms>> before_;
-};
-
-TEST_F(ManyTables, SmallFilesGoSeveralAtOnceBigOnesOneAtATime) {
-  Counting counting;
-  std::vector<unsigned> said;
-  const std::atomic<bool> never{false};
-  const CopyOutcome outcome = CopyTree(counting, data_.string(), tree_, copy_, [&](unsigned p) { said.push_back(p); },
-                                       never, 4);
-  ASSERT_EQ(outcome.end, End::Copied) << outcome.failedPath << ": " << outcome.reason;
-  EXPECT_EQ(Contents(copy_), before_);
-  EXPECT_GE(counting.mostSmalls(), 2);
-  EXPECT_EQ(counting.mostBigs(), 1);
-  EXPECT_EQ(said.back(), 100u);
-  for (size_t i = 1; i < said.size(); ++i) EXPECT_LT(said[i - 1], said[i]);
-}
 
 }  // namespace
 }  // namespace tellurix

@@ -519,69 +519,6 @@ TEST(Rescue, TriesLevelsOneTwoThreeUntilOneServesAndNeverMore) {
   }
 }
 
-// Healthy databases dumped whole, the accounts first; a damaged table keeps the
-// rows before and after the damage.
-TEST(Rescue, HealthyDatabasesWholeMysqlFirstADamagedTableBeforeAndAfterTheDamage) {
-  FakeSystem system;
-  FakeDatabase shop = Healthy("shop", {"customers", "orders", "visits"});
-  shop.tables[1] = {"orders", 2000, FakeTable::Fault::Damaged, 1003, 899};
-  system.databases = {Healthy("blog", {"posts"}), Healthy("mysql", {"db", "user"}), shop};
-  const RescueReport report = RunRescue(system, FakeProgramsSetup());
-
-  EXPECT_EQ(report.lines, (std::vector<std::string>{"救出了3个数据库、6张表，保存在：" + kFolder,
-                                                    "只救出了部分数据的表：shop.orders（1902行）"}));
-  EXPECT_EQ(report.wholeDatabases, (std::vector<std::string>{"mysql", "blog"}));
-  std::vector<std::string> names;
-  for (const RescuedFile& file : report.files) names.push_back(file.name);
-  EXPECT_EQ(names, (std::vector<std::string>{"mysql.sql", "blog.sql", "shop.sql", "shop.customers.sql",
-                                             "shop.orders.前段.sql", "shop.orders.后段.sql", "shop.visits.sql"}));
-  EXPECT_EQ(report.files[0].rows, 6u);
-  EXPECT_EQ(report.files[4].rows, 1003u);
-  EXPECT_EQ(report.files[5].rows, 899u);
-  for (const CommandLine& command : system.commands) {
-    EXPECT_FALSE(Has(command, "sys") || Has(command, "information_schema") || Has(command, "performance_schema"));
-  }
-  EXPECT_EQ(std::vector<std::string>(system.events.end() - 2, system.events.end()),
-            (std::vector<std::string>{"mysqladmin shutdown", "wait 60 s"}));
-  EXPECT_TRUE(RebuildOffered(report));
-  EXPECT_EQ(NextRescueStep(RescueStep::Rescue, true, &report), RescueStep::Rebuild);
-  EXPECT_EQ(system.File("shop.sql"),
-            "/*!40101 SET NAMES utf8 */;\nCREATE DATABASE /*!32312 IF NOT EXISTS*/ `shop` /*!40100 DEFAULT CHARACTER "
-            "SET gbk COLLATE gbk_chinese_ci */;\n");
-  EXPECT_EQ(system.File("shop.orders.sql"), "<none>");
-  EXPECT_NE(std::find(system.events.begin(), system.events.end(), "remove shop.sql"), system.events.end())
-      << "the whole dump that failed is not kept beside the tables' files";
-  const std::string notes = system.File("说明.txt");
-  EXPECT_EQ(notes.rfind("\xEF\xBB\xBFMySQL数据救出说明\r\n", 0), 0u);
-  EXPECT_NE(notes.find("MySQL在恢复模式1（innodb_force_recovery=1）下导出了这些数据。\r\n"), std::string::npos);
-  EXPECT_NE(notes.find("mysql.sql：2张表，6行\r\n"), std::string::npos);
-  EXPECT_NE(notes.find("shop.orders.后段.sql：表shop.orders损坏处之后的数据（从主键的另一端读出），899行"),
-            std::string::npos);
-  EXPECT_NE(notes.find("shop.orders：mariadb-dump: Error 1034: Index for table 'orders' is corrupt"),
-            std::string::npos);
-  ExpectSafeRun(system);
-  EXPECT_EQ(system.startedLevels, (std::vector<int>{1}));
-}
-
-TEST(Rescue, ATableThatStopsTheServerIsListedAndTheNextIsDumpedAfterARestartAtTheSameLevel) {
-  FakeSystem system;
-  system.serving = {2};
-  FakeDatabase shop = Healthy("shop", {"a", "x", "y"});
-  shop.tables[1].fault = FakeTable::Fault::Crashes;  // before it could write anything
-  system.databases = {Healthy("mysql", {"user"}), shop};
-  const RescueReport report = RunRescue(system, FakeProgramsSetup());
-
-  // Level 1 did not serve; 2 did, and was started again after each stop: the
-  // database's dump, then the table's.
-  EXPECT_EQ(system.startedLevels, (std::vector<int>{1, 2, 2, 2}));
-  EXPECT_EQ(report.level, 2);
-  EXPECT_EQ(report.lines, (std::vector<std::string>{"救出了2个数据库、3张表，保存在：" + kFolder,
-                                                    "没有救出的表：shop.x"}));
-  EXPECT_NE(system.File("shop.y.sql").find("INSERT INTO `y` VALUES (3,"), std::string::npos);
-  EXPECT_EQ(system.File("shop.x.sql"), "<none>");
-  ExpectSafeRun(system);
-}
-
 TEST(Rescue, AServerThatCannotBeStartedAgainEndsTheRescueWithWhatItHas) {
   FakeSystem system;
   FakeDatabase shop = Healthy("shop", {"a", "x", "y"});
@@ -675,26 +612,6 @@ RescueReport DamagedRescue(FakeSystem& system, const RescueSetup& setup) {
   system.events.clear();
   system.commands.clear();
   return report;
-}
-
-TEST(Rebuild, RenamesMakesAnEmptyFolderStartsWithoutRecoveryAndLoadsMysqlFirst) {
-  FakeSystem system;
-  const RescueSetup setup = FakeProgramsSetup();
-  const RescueReport rescue = DamagedRescue(system, setup);
-  const RebuildReport rebuilt = RunRebuild(system, setup, rescue);
-
-  const std::string data = "C:\\Tellurix\\MySQL\\data";
-  EXPECT_EQ(system.events,
-            (std::vector<std::string>{
-                "rename " + data + " to " + data + "-损坏-20261207-200316", "make folder " + data,
-                "make folder " + data + "\\mysql", "start without recovery > " + kFolder + "\\mysqld-重建.txt",
-                "load mysql.sql", "load blog.sql", "load shop.sql", "load shop.customers.sql into shop",
-                "load shop.orders.前段.sql into shop", "load shop.orders.后段.sql into shop", "mysqladmin shutdown",
-                "wait 60 s"}));
-  EXPECT_TRUE(rebuilt.done);
-  EXPECT_EQ(rebuilt.lines, (std::vector<std::string>{"已用救出的数据重建了MySQL的数据文件夹。原来的数据文件夹改名为：" +
-                                                     data + "-损坏-20261207-200316"}));
-  ExpectSafeRun(system);
 }
 
 TEST(Rebuild, TheServersOwnInstallerMakesTheNewFolderWhereTheStackHasOne) {
