@@ -14,6 +14,14 @@ namespace tellurix {
 // compared with `wanted` exactly - whole name, case-sensitive, no trimming.
 bool ImageNameIs(const wchar_t* field, std::size_t fieldLength, std::string_view wanted);
 
+// A running process: its id, its image name (UTF-8) and, where asked for and
+// the system tells it, the full path of its program.
+struct NamedProcess {
+  unsigned long processId = 0;
+  std::string imageName;
+  std::string fullPath;
+};
+
 #ifdef _WIN32
 // Number of running processes whose image name is exactly `imageName`, from a
 // fresh snapshot of the process list, leaving out the ids in `except`; 0 when
@@ -22,11 +30,6 @@ int IsProcessRunning(std::string_view imageName, const std::vector<unsigned long
 
 // The running processes: id and image name (UTF-8), and with `fullPaths` the
 // full path of each one's program (empty where the system does not tell it).
-struct NamedProcess {
-  unsigned long processId = 0;
-  std::string imageName;
-  std::string fullPath;
-};
 std::vector<NamedProcess> NamedProcesses(bool fullPaths = false);
 
 // The image name of the process with this id (UTF-8); none when it is not running.

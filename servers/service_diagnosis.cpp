@@ -260,13 +260,13 @@ ConfigVerdict JudgeConfigTest(const ProgramRun& run) {
           std::string(text::kConfigBrokenMessage) + "\r\n\r\n" + std::string(TrimBlanks(run.output))};
 }
 
-std::optional<std::string> OtherMySQLLine(const std::vector<ProcessEntry>& processes, unsigned long ownServicePid) {
-  for (const ProcessEntry& process : processes) {
-    const std::string_view image = ImageName(process.image);
+std::optional<std::string> OtherMySQLLine(const std::vector<NamedProcess>& processes, unsigned long ownServicePid) {
+  for (const NamedProcess& process : processes) {
+    const std::string_view image = ImageName(process.imageName);
     const bool server = StartsWithNoCase(image, "mysqld") && image.size() >= 10 &&
                         EqualsNoCase(image.substr(image.size() - 4), ".exe");
-    if (server && process.pid != ownServicePid) {
-      return MessageLine(FillIn(text::kOtherMySQL, {image, std::to_string(process.pid)}));
+    if (server && process.processId != ownServicePid) {
+      return MessageLine(FillIn(text::kOtherMySQL, {image, std::to_string(process.processId)}));
     }
   }
   return std::nullopt;

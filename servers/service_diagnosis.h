@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/process_probe.h"
 #include "servers/service_commands.h"
 #include "ui/launch_plan.h"
 
@@ -156,15 +157,10 @@ struct ConfigVerdict {
 // the first line of the report, joined with the next when it ends in ":".
 ConfigVerdict JudgeConfigTest(const ProgramRun& run);
 
-// A running process as the system lists it: its image name (UTF-8) and id.
-struct ProcessEntry {
-  std::string image;
-  unsigned long pid = 0;
-};
 // The line for another MySQL server that holds the data files: the first
 // process whose image is mysqld*.exe (without case: mysqld.exe, mysqld-nt.exe,
 // mysqld-max-nt.exe) other than the service's own; none when none runs.
-std::optional<std::string> OtherMySQLLine(const std::vector<ProcessEntry>& processes, unsigned long ownServicePid);
+std::optional<std::string> OtherMySQLLine(const std::vector<NamedProcess>& processes, unsigned long ownServicePid);
 
 // How long the installer is waited for.
 inline constexpr unsigned kInstallTimeLimitMs = 30000;

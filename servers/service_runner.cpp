@@ -1,6 +1,5 @@
 #include "servers/service_runner.h"
 
-#include <algorithm>
 #include <ctime>
 
 #include "servers/event_log.h"
@@ -34,18 +33,12 @@ std::string ProfilePortValue(Service service) {
 }
 
 // What the cause table may need beside the evidence: `port` for a message that
-// names none, the stack's folder, the profile's DocumentRoot and the data
-// folder MySQL uses.
-CauseContext CauseContextOf(unsigned port) {
+// names none, the stack's folder, and the profile's DocumentRoot (Apache) or
+// the data folder my.ini names (MySQL).
+CauseContext CauseContextOf(Service service, unsigned port) {
   const std::string home = ProgramDirectory();
-  return {port, home, GetIniValue("Apache", "DocumentRoot", "", "Tellurix.ini"), MySQLDataFolderOf(home)};
-}
-
-// The running processes as the diagnosis names them.
-std::vector<ProcessEntry> ProcessesByImage() {
-  std::vector<ProcessEntry> processes;
-  for (const NamedProcess& process : NamedProcesses()) processes.push_back({process.imageName, process.processId});
-  return processes;
+  if (service == Service::MySQL) return {port, home, {}, MySQLDataFolderOf(home)};
+  return {port, home, GetIniValue("Apache", "DocumentRoot", "", "Tellurix.ini")};
 }
 
 // The Listen lines of the stack's httpd.conf.
@@ -216,7 +209,7 @@ bool ServiceRunner::ConfigurationAccepted() {
   const ConfigVerdict verdict = JudgeConfigTest(*run);
   if (verdict.runNet) return true;
   host_.Report(verdict.line);
-  const CauseContext context = CauseContextOf(*PortToCheck(Service::Apache2, ""));
+  const CauseContext context = CauseContextOf(Service::Apache2, *PortToCheck(Service::Apache2, ""));
   if (const auto cause = RecognizeCause(Service::Apache2, run->output, context); cause && !cause->line.empty()) {
     host_.Report(cause->line);
   }
@@ -350,14 +343,14 @@ void ServiceRunner::ExplainFailedStart(Service service, const LogMark& log, std:
   }
   const std::optional<unsigned> profilePort = PortToCheck(service, ProfilePortValue(service));
   const unsigned port = profilePort.value_or(*PortToCheck(service, ""));
-  const CauseContext context = CauseContextOf(port);
+  const CauseContext context = CauseContextOf(service, port);
   const std::string& home = context.programDirectory;
   const std::optional<KnownCause> cause = RecognizeCause(service, evidence, context);
   bool explained = false;
   if (cause && cause->dataLocked) {
     // Another program holds the data files: moving the port cannot help. A
     // second MySQL is named where one runs.
-    const std::optional<std::string> other = OtherMySQLLine(ProcessesByImage(), StatusOf(service).processId);
+    const std::optional<std::string> other = OtherMySQLLine(NamedProcesses(), StatusOf(service).processId);
     host_.Report(other.value_or(cause->line));
     return;
   }
@@ -371,9 +364,8 @@ void ServiceRunner::ExplainFailedStart(Service service, const LogMark& log, std:
   }
   // Without its data folder MySQL writes no log at all.
   if (service == Service::MySQL && !explained) {
-    const std::string data = MySQLDataFolderOf(home);
-    if (!IsFolder(data)) {
-      host_.Report(NoDataFolderLine(data));
+    if (!IsFolder(context.dataFolder)) {
+      host_.Report(NoDataFolderLine(context.dataFolder));
       explained = true;
     }
   }

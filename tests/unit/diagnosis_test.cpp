@@ -228,17 +228,17 @@ TEST(Diagnosis, BrokenHttpdConfStopsTheCommandAnUnrunnableCheckDoesNot) {
 // service's own (which may still be ending) nor the stack's client tools.
 TEST(Diagnosis, AnotherMySQLIsNamedByItsProcess) {
   const struct {
-    std::vector<ProcessEntry> processes;
+    std::vector<NamedProcess> processes;
     unsigned long own;
     std::string line;  // empty: none
   } rows[] = {
-      {{{"System", 4}, {"mysqld.exe", 5120}}, 2230, "另一个MySQL（mysqld.exe，PID 5120）正在使用MySQL的数据文件，请先停止它...    "},
-      {{{"MYSQLD-NT.EXE", 2230}, {"mysqld-nt.exe", 4410}}, 2230,
+      {{{4, "System", {}}, {5120, "mysqld.exe", {}}}, 2230, "另一个MySQL（mysqld.exe，PID 5120）正在使用MySQL的数据文件，请先停止它...    "},
+      {{{2230, "MYSQLD-NT.EXE", {}}, {4410, "mysqld-nt.exe", {}}}, 2230,
        "另一个MySQL（mysqld-nt.exe，PID 4410）正在使用MySQL的数据文件，请先停止它...    "},
-      {{{"mysql.exe", 300}, {"mysqladmin.exe", 301}, {"mysqld-max-nt.exe", 302}}, 0,
+      {{{300, "mysql.exe", {}}, {301, "mysqladmin.exe", {}}, {302, "mysqld-max-nt.exe", {}}}, 0,
        "另一个MySQL（mysqld-max-nt.exe，PID 302）正在使用MySQL的数据文件，请先停止它...    "},
-      {{{"C:\\xampp\\mysql\\bin\\mysqld.exe", 77}}, 0, "另一个MySQL（mysqld.exe，PID 77）正在使用MySQL的数据文件，请先停止它...    "},
-      {{{"mysqld-nt.exe", 2230}, {"mysql.exe", 300}, {"mysqldump.exe.bak", 9}}, 2230, ""},
+      {{{77, "C:\\xampp\\mysql\\bin\\mysqld.exe", {}}}, 0, "另一个MySQL（mysqld.exe，PID 77）正在使用MySQL的数据文件，请先停止它...    "},
+      {{{2230, "mysqld-nt.exe", {}}, {300, "mysql.exe", {}}, {9, "mysqldump.exe.bak", {}}}, 2230, ""},
       {{}, 0, ""},
   };
   for (const auto& row : rows) {
